@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace aqx::io {
@@ -80,9 +81,12 @@ class Format {
   std::unique_ptr<Impl> impl_;
 };
 
-class FormatError : public std::runtime_error {
+// A format that cannot be parsed, or that cannot be applied to the items of a transfer. It is an
+// IoError (kind "format error"), so the top level reports it like any other I/O failure.
+class FormatError : public IoError {
  public:
-  using std::runtime_error::runtime_error;
+  explicit FormatError(const std::string& detail, int unit = -1, std::string file = "")
+      : IoError("format error", unit, std::move(file), 0, detail) {}
 };
 
 // A format fixed in the program, parsed once per call site.
@@ -120,6 +124,8 @@ class OutItem {
   float real4At(std::size_t k) const { return array_ ? static_cast<const float*>(p_)[k] : s_.f; }
   double real8At(std::size_t k) const { return array_ ? static_cast<const double*>(p_)[k] : s_.d; }
   std::string_view chars() const { return {static_cast<const char*>(p_), n_}; }
+  // The values in storage order (a scalar's own storage; logical as a 4-byte integer).
+  const void* data() const { return array_ || kind_ == Kind::Chars ? p_ : static_cast<const void*>(&s_); }
 
  private:
   Kind kind_;
