@@ -605,7 +605,8 @@ void writeItems(int unit, const Format& format, std::span<const OutItem> items) 
 void writeListItems(int unit, std::span<const OutItem> items) {
   Unit& u = textUnit(unit);
   detail::beginWrite(u);
-  u.rec.assign(" ");
+  u.rec.clear();
+  u.rec.push_back(' ');
   for (const OutItem& it : items) {
     std::size_t n = it.kind() == OutItem::Kind::Chars ? 1 : it.size();
     for (std::size_t k = 0; k < n; ++k) appendListValue(u.rec, it, k);

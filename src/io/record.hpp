@@ -200,24 +200,36 @@ void write(int unit, const Format& format, const T&... values) {
 void writeListItems(int unit, std::span<const OutItem> items);
 template <class... T>
 void writeList(int unit, const T&... values) {
-  const OutItem items[] = {OutItem(values)...};
-  writeListItems(unit, items);
+  if constexpr (sizeof...(T) == 0) {
+    writeListItems(unit, std::span<const OutItem>());
+  } else {
+    const OutItem items[] = {OutItem(values)...};
+    writeListItems(unit, items);
+  }
 }
 
 // Internal write: the record is a character variable of `length` characters (blank-padded).
 std::string writeInternalItems(std::size_t length, const Format& format, std::span<const OutItem> items);
 template <class... T>
 std::string writeInternal(std::size_t length, const Format& format, const T&... values) {
-  const OutItem items[] = {OutItem(values)...};
-  return writeInternalItems(length, format, items);
+  if constexpr (sizeof...(T) == 0) {
+    return writeInternalItems(length, format, std::span<const OutItem>());
+  } else {
+    const OutItem items[] = {OutItem(values)...};
+    return writeInternalItems(length, format, items);
+  }
 }
 
 // Formatted read of one statement under a format. End of file and conversion errors throw.
 void readItems(int unit, const Format& format, std::span<const InItem> items);
 template <class... T>
 void read(int unit, const Format& format, T&&... targets) {
-  const InItem items[] = {InItem(targets)...};
-  readItems(unit, format, items);
+  if constexpr (sizeof...(T) == 0) {
+    readItems(unit, format, std::span<const InItem>());
+  } else {
+    const InItem items[] = {InItem(targets)...};
+    readItems(unit, format, items);
+  }
 }
 
 // Reads one line as "(A)" into `line`, whose current size is the variable's length: longer lines
@@ -230,8 +242,12 @@ void readLine(int unit, std::string& line);
 void readListItems(int unit, std::span<const InItem> items);
 template <class... T>
 void readList(int unit, T&&... targets) {
-  const InItem items[] = {InItem(targets)...};
-  readListItems(unit, items);
+  if constexpr (sizeof...(T) == 0) {
+    readListItems(unit, std::span<const InItem>());
+  } else {
+    const InItem items[] = {InItem(targets)...};
+    readListItems(unit, items);
+  }
 }
 
 // Internal read from a character variable; returns false (the conversion-error branch) when a
@@ -239,8 +255,12 @@ void readList(int unit, T&&... targets) {
 bool readInternalItems(std::string_view record, const Format& format, std::span<const InItem> items);
 template <class... T>
 bool readInternal(std::string_view record, const Format& format, T&&... targets) {
-  const InItem items[] = {InItem(targets)...};
-  return readInternalItems(record, format, items);
+  if constexpr (sizeof...(T) == 0) {
+    return readInternalItems(record, format, std::span<const InItem>());
+  } else {
+    const InItem items[] = {InItem(targets)...};
+    return readInternalItems(record, format, items);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -249,14 +269,22 @@ bool readInternal(std::string_view record, const Format& format, T&&... targets)
 void writeBinaryItems(int unit, std::span<const OutItem> items);
 template <class... T>
 void writeBinary(int unit, const T&... values) {
-  const OutItem items[] = {OutItem(values)...};
-  writeBinaryItems(unit, items);
+  if constexpr (sizeof...(T) == 0) {
+    writeBinaryItems(unit, std::span<const OutItem>());
+  } else {
+    const OutItem items[] = {OutItem(values)...};
+    writeBinaryItems(unit, items);
+  }
 }
 void readBinaryItems(int unit, std::span<const InItem> items);
 template <class... T>
 void readBinary(int unit, T&&... targets) {
-  const InItem items[] = {InItem(targets)...};
-  readBinaryItems(unit, items);
+  if constexpr (sizeof...(T) == 0) {
+    readBinaryItems(unit, std::span<const InItem>());
+  } else {
+    const InItem items[] = {InItem(targets)...};
+    readBinaryItems(unit, items);
+  }
 }
 
 }  // namespace aqx::io
