@@ -1,0 +1,622 @@
+#include "solvers/pcg2.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "io/record.hpp"
+
+namespace aqx {
+
+AQX_REGISTER_PACKAGE("PCG", Pcg2Package)
+
+namespace {
+
+// Layer, row and column (1-based) of cell index n (0-based, natural order).
+struct Lrc {
+  int k, i, j;
+};
+Lrc lrcOf(const Model& m, std::int64_t n) {
+  const std::int64_t nrc = static_cast<std::int64_t>(m.NCOLS) * m.NROWS;
+  const int k = static_cast<int>(n / nrc) + 1;
+  const std::int64_t r = n % nrc;
+  return {k, static_cast<int>(r / m.NCOLS) + 1, static_cast<int>(r % m.NCOLS) + 1};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Reading phases
+
+void Pcg2Package::allocate(Model& m) {
+  const int lst = m.LISTUNIT;
+  const int in = m.unitOf(kPCG);
+  io::write(lst, AQX_FMT("('0','PCG2 -- CONJUGATE GRADIENT SOLUTION PACKAGE',', VERSION 2.1, 6/1/95')"));
+  io::read(in, AQX_FMT("(4I10)"), s_.MXITER, s_.NINNER, s_.IPRECOND, s_.PCGCONSECLIM);
+  io::write(
+      lst,
+      AQX_FMT("(' MAXIMUM OF',I4,' CALLS OF SOLUTION ROUTINE'/' MAXIMUM OF',I4,' INTERNAL ITERATIONS PER "
+              "','CALL TO SOLUTION ROUTINE'/' MATRIX PRECONDITIONING TYPE :',I5)"),
+      s_.MXITER, s_.NINNER, s_.IPRECOND);
+  // An inner loop that cannot make one iteration, or a preconditioner that does not exist, would
+  // leave the solver without a way to end or to progress: stop here with a clear message.
+  if (s_.NINNER < 1) {
+    io::write(lst,
+              AQX_FMT("(' NUMBER OF INTERNAL ITERATIONS PER CALL MUST BE AT LEAST 1.  STOP EXECUTION')"));
+    io::stopRun();
+  }
+  if (s_.IPRECOND != 1 && s_.IPRECOND != 2) {
+    io::write(lst, AQX_FMT("(' MATRIX PRECONDITIONING TYPE MUST BE 1 OR 2.  STOP EXECUTION')"));
+    io::stopRun();
+  }
+  applyRecord1(m);
+  const std::int64_t before = m.work->XNEXT();
+  takeArrays(m);
+  const std::int64_t used = m.work->XNEXT() - before;
+  io::write(lst, AQX_FMT("(1X,I7,' ELEMENTS IN X ARRAY ARE USED BY PCG')"), static_cast<int>(used));
+  io::write(lst, AQX_FMT("(1X,I7,' ELEMENTS OF X ARRAY USED OUT OF',I7)"), static_cast<int>(m.work->used()),
+            static_cast<int>(WorkArray::XSIZE));
+  if (m.work->tooSmall()) io::write(lst, AQX_FMT("(1X,'   ***X ARRAY MUST BE DIMENSIONED LARGER***')"));
+}
+
+void Pcg2Package::readPrepare(Model& m) {
+  const int lst = m.LISTUNIT;
+  const int in = m.unitOf(kPCG);
+  io::read(in, AQX_FMT("(3F10.0,3I10,F10.0)"), s_.HEADCLOSE, s_.RESCLOSE, s_.RELAXFAC, s_.IPOLYB,
+           s_.IPRINTINT, s_.IPRINTLIM, s_.DAMPFAC);
+  io::write(lst, AQX_FMT("('0'///57X,'SOLUTION BY THE CONJUGATE-GRADIENT METHOD'/57X,43('-'))"));
+  io::write(lst, AQX_FMT("('0',38X,'MAXIMUM NUMBER OF CALLS TO PCG ROUTINE =',I9)"), s_.MXITER);
+  io::write(lst, AQX_FMT("(' ',42X,'MAXIMUM ITERATIONS PER CALL TO PCG =',I9)"), s_.NINNER);
+  io::write(lst, AQX_FMT("(' ',49X,'MATRIX PRECONDITIONING TYPE =',I9)"), s_.IPRECOND);
+  if (s_.IPRECOND == 2) io::write(lst, AQX_FMT("(' ',58X,'THE MATRIX WILL BE SCALED')"));
+  io::write(
+      lst,
+      AQX_FMT("(' ',26X,'RELAXATION FACTOR (ONLY USED WITH',' PRECOND. TYPE 1) =',E15.5/' ',19X,'PARAMETER "
+              "OF POLYMOMIAL PRECOND.',' = 2 (2) OR IS CALCULATED :',I9)"),
+      s_.RELAXFAC, s_.IPOLYB);
+  io::write(lst, AQX_FMT("(' ',43X,'HEAD CHANGE CRITERION FOR CLOSURE =',E15.5)"), s_.HEADCLOSE);
+  io::write(lst, AQX_FMT("(' ',39X,'RESIDUAL CHANGE CRITERION FOR CLOSURE =',E15.5)"), s_.RESCLOSE);
+  applyRecord2(m);
+  io::write(lst,
+            AQX_FMT("(' ',30X,'PCG HEAD AND RESIDUAL CHANGE PRINTOUT INTERVAL =',I9/' ',23X,'PRINTING FROM "
+                    "SOLVER IS LIMITED(1) OR ','SUPPRESSED (>1) =',I9)"),
+            s_.IPRINTINT, s_.IPRINTLIM);
+  io::write(lst, AQX_FMT("(' ',59X,'DAMPING PARAMETER =',E15.5)"), s_.DAMPFAC);
+}
+
+void Pcg2Package::configure(Model& m, const Settings& s) {
+  s_ = s;
+  applyRecord1(m);
+  takeArrays(m);
+  applyRecord2(m);
+}
+
+void Pcg2Package::applyRecord1(Model& m) {
+  if (s_.PCGCONSECLIM <= 0) s_.PCGCONSECLIM = s_.MXITER;
+  m.MXITER = s_.MXITER;
+  m.pcg.PCGCONSECLIM = s_.PCGCONSECLIM;
+}
+
+void Pcg2Package::applyRecord2(Model& m) {
+  if (s_.IPRINTINT <= 0) s_.IPRINTINT = 999;
+  if (!(s_.DAMPFAC > 0.0f)) s_.DAMPFAC = 1.0f;
+  m.pcg.HEADCLOSE = s_.HEADCLOSE;
+  m.pcg.RESCLOSE = s_.RESCLOSE;
+  m.pcg.PCGINNERTOT = 0;
+}
+
+void Pcg2Package::takeArrays(Model& m) {
+  const std::int64_t ncell = m.NCELLS;
+  ni_ = std::max<std::int64_t>(0, static_cast<std::int64_t>(s_.NINNER) * s_.MXITER);
+  WorkArray& x = *m.work;
+  v_ = x.takeReal(ncell);
+  z_ = x.takeReal(ncell);
+  p_ = x.takeReal(ncell);
+  d_ = s_.IPRECOND == 2 ? nullptr : x.takeReal(ncell);
+  hchg_ = x.takeReal(ni_);
+  hcell_ = x.takeInt(3 * ni_);
+  rchg_ = x.takeReal(ni_);
+  rcell_ = x.takeInt(3 * ni_);
+  first_ = x.takeInt(ni_);
+  m.pcg.INNERHCHG = hchg_;
+  m.pcg.INNERRCHG = rchg_;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Solve
+
+// Step 1: faces of inactive cells lose their conductance; active cells without any conductance
+// become inactive; every active cell gets the residual of the current heads in RHS; with the
+// polynomial preconditioner HCOEF becomes the full diagonal.
+void Pcg2Package::cleanupAndResidual(Model& m) {
+  const int nc = m.NCOLS, nr = m.NROWS, nl = m.NLAYER;
+  const std::int64_t nrc = static_cast<std::int64_t>(nc) * nr;
+  int* ib = m.IBOUND;
+  float *cr = m.CONDR, *cc = m.CONDC, *cv = m.CONDV, *hc = m.HCOEF, *rhs = m.RHS;
+  const double* h = m.HEADNEW;
+  const bool fullDiag = s_.IPRECOND == 2;
+  std::int64_t n = 0;
+  for (int k = 1; k <= nl; ++k) {
+    for (int i = 1; i <= nr; ++i) {
+      for (int j = 1; j <= nc; ++j, ++n) {
+        if (ib[n] == 0) {
+          cr[n] = 0.0f;
+          cc[n] = 0.0f;
+          cv[n] = 0.0f;
+          if (j > 1) cr[n - 1] = 0.0f;
+          if (i > 1) cc[n - nc] = 0.0f;
+          if (k > 1) cv[n - nrc] = 0.0f;
+          hc[n] = 0.0f;
+          rhs[n] = 0.0f;
+          continue;
+        }
+        if (i == nr) cc[n] = 0.0f;
+        if (j == nc) cr[n] = 0.0f;
+        const float e = j < nc ? cr[n] : 0.0f;
+        const float w = j > 1 ? cr[n - 1] : 0.0f;
+        const float s = i < nr ? cc[n] : 0.0f;
+        const float no = i > 1 ? cc[n - nc] : 0.0f;
+        const float b = k < nl ? cv[n] : 0.0f;
+        const float a = k > 1 ? cv[n - nrc] : 0.0f;
+        const float sum = e + w + s + no + b + a;
+        if (sum == 0.0f) {
+          ib[n] = 0;
+          hc[n] = 0.0f;
+          rhs[n] = 0.0f;
+          continue;
+        }
+        const double hn = h[n];
+        double flow = 0.0;
+        if (j < nc) flow += e * (h[n + 1] - hn);
+        if (j > 1) flow += w * (h[n - 1] - hn);
+        if (i < nr) flow += s * (h[n + nc] - hn);
+        if (i > 1) flow += no * (h[n - nc] - hn);
+        if (k < nl) flow += b * (h[n + nrc] - hn);
+        if (k > 1) flow += a * (h[n - nrc] - hn);
+        rhs[n] = static_cast<float>(rhs[n] - flow - hc[n] * hn);
+        if (fullDiag) hc[n] = hc[n] - sum;
+        if (ib[n] < 0) rhs[n] = 0.0f;
+      }
+    }
+  }
+}
+
+// Step 2 (down) and step 6 (up) of the polynomial preconditioner: the symmetric scaling by the
+// square roots of the negated full diagonal, and its undoing.
+void Pcg2Package::scale(Model& m, bool down) {
+  const int nc = m.NCOLS, nr = m.NROWS, nl = m.NLAYER;
+  const std::int64_t nrc = static_cast<std::int64_t>(nc) * nr;
+  const int* ib = m.IBOUND;
+  float *cr = m.CONDR, *cc = m.CONDC, *cv = m.CONDV, *rhs = m.RHS;
+  const float* hc = m.HCOEF;
+  double* h = m.HEADNEW;
+  // A cell whose full diagonal is not negative has no real square root: the matrix cannot be
+  // scaled, so the run stops naming the cell instead of producing NaNs.
+  auto root = [&](std::int64_t c) -> float {
+    if (!(hc[c] < 0.0f)) {
+      const Lrc at = lrcOf(m, c);
+      io::write(m.LISTUNIT,
+                AQX_FMT("(/' MATRIX DIAGONAL IS NOT NEGATIVE AT LAYER',I4,', ROW',I5,', COLUMN',I5,'.'/' THE "
+                        "MATRIX CANNOT BE SCALED.  CHECK INPUT FILES.  STOP EXECUTION')"),
+                at.k, at.i, at.j);
+      io::stopRun();
+    }
+    return std::sqrt(-hc[c]);
+  };
+  std::int64_t n = 0;
+  for (int k = 1; k <= nl; ++k) {
+    for (int i = 1; i <= nr; ++i) {
+      for (int j = 1; j <= nc; ++j, ++n) {
+        if (ib[n] == 0) continue;
+        const float s = root(n);
+        if (i < nr && cc[n] > 0.0f) {
+          const float f = s * root(n + nc);
+          cc[n] = down ? cc[n] / f : cc[n] * f;
+        }
+        if (j < nc && cr[n] > 0.0f) {
+          const float f = s * root(n + 1);
+          cr[n] = down ? cr[n] / f : cr[n] * f;
+        }
+        if (k < nl && cv[n] > 0.0f) {
+          const float f = s * root(n + nrc);
+          cv[n] = down ? cv[n] / f : cv[n] * f;
+        }
+        if (down) {
+          h[n] = s * h[n];
+          rhs[n] = rhs[n] / s;
+        } else {
+          h[n] = h[n] / s;
+        }
+      }
+    }
+  }
+}
+
+// Step 3: B of the polynomial, 2 or the largest absolute row sum of the scaled matrix.
+void Pcg2Package::computePolyb(Model& m) {
+  if (s_.IPOLYB == 2) {
+    polyb_ = 2.0f;
+    return;
+  }
+  const int nc = m.NCOLS, nr = m.NROWS, nl = m.NLAYER;
+  const std::int64_t nrc = static_cast<std::int64_t>(nc) * nr;
+  const int* ib = m.IBOUND;
+  const float *cr = m.CONDR, *cc = m.CONDC, *cv = m.CONDV;
+  float best = 0.0f;
+  std::int64_t n = 0;
+  for (int k = 1; k <= nl; ++k) {
+    for (int i = 1; i <= nr; ++i) {
+      for (int j = 1; j <= nc; ++j, ++n) {
+        if (ib[n] <= 0) continue;
+        float sum = 1.0f;
+        if (j < nc) sum += std::fabs(cr[n]);
+        if (j > 1) sum += std::fabs(cr[n - 1]);
+        if (i < nr) sum += std::fabs(cc[n]);
+        if (i > 1) sum += std::fabs(cc[n - nc]);
+        if (k < nl) sum += std::fabs(cv[n]);
+        if (k > 1) sum += std::fabs(cv[n - nrc]);
+        best = std::max(best, sum);
+      }
+    }
+  }
+  polyb_ = best;
+}
+
+// Forward pass of the incomplete Cholesky solve, computing the pivots as it goes (first inner
+// iteration of a call). A vanishing pivot or one whose sign differs from the first nonzero pivot
+// shifts the diagonal by a growing fraction and restarts; beyond half the diagonal the matrix is
+// too far from diagonal dominance to go on.
+void Pcg2Package::forwardWithPivots(Model& m) {
+  const int nc = m.NCOLS, nr = m.NROWS, nl = m.NLAYER;
+  const std::int64_t nrc = static_cast<std::int64_t>(nc) * nr;
+  const int* ib = m.IBOUND;
+  const float *cr = m.CONDR, *cc = m.CONDC, *cv = m.CONDV, *hc = m.HCOEF, *rhs = m.RHS;
+  float *w = v_, *d = d_;
+  const float relax = s_.RELAXFAC;
+  double delta = 0.0;
+  float sign = 0.0f;
+restart:
+  std::int64_t n = 0;
+  for (int k = 1; k <= nl; ++k) {
+    for (int i = 1; i <= nr; ++i) {
+      for (int j = 1; j <= nc; ++j, ++n) {
+        if (ib[n] <= 0) continue;
+        const float cW = j > 1 ? cr[n - 1] : 0.0f, dW = j > 1 ? d[n - 1] : 0.0f;
+        const float cN = i > 1 ? cc[n - nc] : 0.0f, dN = i > 1 ? d[n - nc] : 0.0f;
+        const float cA = k > 1 ? cv[n - nrc] : 0.0f, dA = k > 1 ? d[n - nrc] : 0.0f;
+        float wn = rhs[n];
+        if (dW != 0.0f) wn -= cW * w[n - 1] / dW;
+        if (dN != 0.0f) wn -= cN * w[n - nc] / dN;
+        if (dA != 0.0f) wn -= cA * w[n - nrc] / dA;
+        w[n] = wn;
+        const float sum6 =
+            (j < nc ? cr[n] : 0.0f) + cW + (i < nr ? cc[n] : 0.0f) + cN + (k < nl ? cv[n] : 0.0f) + cA;
+        const float dn0 = hc[n] - sum6;
+        float squares = 0.0f, fill = 0.0f;
+        if (dW != 0.0f) {
+          squares += cW * cW / dW;
+          fill += cW * ((k < nl ? cv[n - 1] : 0.0f) + cc[n - 1]) / dW;
+        }
+        if (dN != 0.0f) {
+          squares += cN * cN / dN;
+          fill += cN * ((k < nl ? cv[n - nc] : 0.0f) + cr[n - nc]) / dN;
+        }
+        if (dA != 0.0f) {
+          squares += cA * cA / dA;
+          fill += cA * (cr[n - nrc] + cc[n - nrc]) / dA;
+        }
+        const float dn = static_cast<float>((1.0 + delta) * dn0 - squares - relax * fill);
+        d[n] = dn;
+        if (sign == 0.0f && dn != 0.0f) sign = dn > 0.0f ? 1.0f : -1.0f;
+        if (!(dn * sign > 0.0f)) {
+          delta = 1.5 * delta + 0.001;
+          if (delta > 0.5) {
+            io::write(m.LISTUNIT, AQX_FMT("(' MATRIX IS SEVERELY NON-DAGONALLY DOMINANT.  CHECK INPUT',' "
+                                          "FILES.  STOP EXECUTION')"));
+            io::stopRun();
+          }
+          goto restart;
+        }
+      }
+    }
+  }
+}
+
+// Forward pass with the pivots of this call.
+void Pcg2Package::forward(Model& m) {
+  const int nc = m.NCOLS, nr = m.NROWS, nl = m.NLAYER;
+  const std::int64_t nrc = static_cast<std::int64_t>(nc) * nr;
+  const int* ib = m.IBOUND;
+  const float *cr = m.CONDR, *cc = m.CONDC, *cv = m.CONDV, *rhs = m.RHS;
+  float* w = v_;
+  const float* d = d_;
+  std::int64_t n = 0;
+  for (int k = 1; k <= nl; ++k) {
+    for (int i = 1; i <= nr; ++i) {
+      for (int j = 1; j <= nc; ++j, ++n) {
+        if (ib[n] <= 0) continue;
+        float wn = rhs[n];
+        if (j > 1 && d[n - 1] != 0.0f) wn -= cr[n - 1] * w[n - 1] / d[n - 1];
+        if (i > 1 && d[n - nc] != 0.0f) wn -= cc[n - nc] * w[n - nc] / d[n - nc];
+        if (k > 1 && d[n - nrc] != 0.0f) wn -= cv[n - nrc] * w[n - nrc] / d[n - nrc];
+        w[n] = wn;
+      }
+    }
+  }
+}
+
+// Backward pass: z(n) = w(n)/d(n) - sum over the later neighbours of C*z(m)/d(n).
+void Pcg2Package::backward(Model& m) {
+  const int nc = m.NCOLS, nr = m.NROWS, nl = m.NLAYER;
+  const std::int64_t nrc = static_cast<std::int64_t>(nc) * nr;
+  const int* ib = m.IBOUND;
+  const float *cr = m.CONDR, *cc = m.CONDC, *cv = m.CONDV;
+  const float *w = v_, *d = d_;
+  float* z = z_;
+  std::int64_t n = m.NCELLS - 1;
+  for (int k = nl; k >= 1; --k) {
+    for (int i = nr; i >= 1; --i) {
+      for (int j = nc; j >= 1; --j, --n) {
+        if (ib[n] <= 0) continue;
+        const float dn = d[n];
+        float zn = w[n] / dn;
+        if (j < nc) zn -= cr[n] * z[n + 1] / dn;
+        if (i < nr) zn -= cc[n] * z[n + nc] / dn;
+        if (k < nl) zn -= cv[n] * z[n + nrc] / dn;
+        z[n] = zn;
+      }
+    }
+  }
+}
+
+// Polynomial preconditioner on the scaled matrix A (unit negative diagonal):
+// PCGZ = (A^3 + c1*A^2 + c2*A + c3) * r, as three products out = c*r + A*in.
+void Pcg2Package::polynomial(Model& m) {
+  const int nc = m.NCOLS, nr = m.NROWS, nl = m.NLAYER;
+  const std::int64_t nrc = static_cast<std::int64_t>(nc) * nr;
+  const std::int64_t ncell = m.NCELLS;
+  const int* ib = m.IBOUND;
+  const float *cr = m.CONDR, *cc = m.CONDC, *cv = m.CONDV, *rhs = m.RHS;
+  const float b = polyb_;
+  const float c1 = 2.25f * b, c2 = 1.6875f * b * b, c3 = 0.46875f * b * b * b;
+  std::copy(rhs, rhs + ncell, v_);
+  // Constant-head and inactive cells carry 0 in every input vector here (their residual was
+  // cleared and every product leaves them at 0), so their terms drop out without a test.
+  auto product = [&](const float* in, float* out, float c) {
+    std::int64_t n = 0;
+    for (int k = 1; k <= nl; ++k) {
+      for (int i = 1; i <= nr; ++i) {
+        for (int j = 1; j <= nc; ++j, ++n) {
+          if (ib[n] <= 0) {
+            out[n] = 0.0f;
+            continue;
+          }
+          float sum = 0.0f;
+          if (j < nc) sum += cr[n] * in[n + 1];
+          if (j > 1) sum += cr[n - 1] * in[n - 1];
+          if (i < nr) sum += cc[n] * in[n + nc];
+          if (i > 1) sum += cc[n - nc] * in[n - nc];
+          if (k < nl) sum += cv[n] * in[n + nrc];
+          if (k > 1) sum += cv[n - nrc] * in[n - nrc];
+          out[n] = c * rhs[n] + sum - in[n];
+        }
+      }
+    }
+  };
+  product(v_, z_, c1);
+  product(z_, v_, c2);
+  product(v_, z_, c3);
+}
+
+void Pcg2Package::solve(Model& m) {
+  const int nc = m.NCOLS, nr = m.NROWS, nl = m.NLAYER;
+  const std::int64_t nrc = static_cast<std::int64_t>(nc) * nr;
+  const std::int64_t ncell = m.NCELLS;
+  const bool scaled = s_.IPRECOND == 2;
+  const int* ib = m.IBOUND;
+  float* rhs = m.RHS;
+  double* h = m.HEADNEW;
+
+  std::fill(v_, v_ + ncell, 0.0f);
+  std::fill(z_, z_ + ncell, 0.0f);
+  std::fill(p_, p_ + ncell, 0.0f);
+  if (!scaled) std::fill(d_, d_ + ncell, 0.0f);
+  cleanupAndResidual(m);
+  if (scaled) {
+    scale(m, true);
+    computePolyb(m);
+  }
+
+  int& tot = m.pcg.PCGINNERTOT;
+  if (m.KOUTER == 1) tot = 0;
+  m.CONVERGED = 0;
+  bool innerClosed = false;
+  const float* cr = m.CONDR;
+  const float* cc = m.CONDC;
+  const float* cv = m.CONDV;
+  const float* hc = m.HCOEF;
+  const double damp = s_.DAMPFAC;
+  double rhoOld = 0.0;
+
+  for (int inner = 1;; ++inner) {
+    ++tot;
+    if (scaled) {
+      polynomial(m);
+    } else {
+      if (inner == 1) {
+        forwardWithPivots(m);
+      } else {
+        forward(m);
+      }
+      backward(m);
+    }
+
+    double rho = 0.0;
+    for (std::int64_t n = 0; n < ncell; ++n) {
+      if (ib[n] > 0) rho += static_cast<double>(z_[n]) * rhs[n];
+    }
+    if (inner == 1) {
+      std::copy(z_, z_ + ncell, p_);
+    } else {
+      const double beta = rho / rhoOld;
+      for (std::int64_t n = 0; n < ncell; ++n) p_[n] = static_cast<float>(beta * p_[n] + z_[n]);
+    }
+    rhoOld = rho;
+
+    // v = A p over the variable-head cells, pi = p . A p.
+    double pi = 0.0;
+    {
+      std::int64_t n = 0;
+      for (int k = 1; k <= nl; ++k) {
+        for (int i = 1; i <= nr; ++i) {
+          for (int j = 1; j <= nc; ++j, ++n) {
+            if (ib[n] <= 0) {
+              v_[n] = 0.0f;
+              continue;
+            }
+            const float pn = p_[n];
+            float sum;
+            if (scaled) {
+              sum = 0.0f;
+              if (j < nc) sum += cr[n] * p_[n + 1];
+              if (j > 1) sum += cr[n - 1] * p_[n - 1];
+              if (i < nr) sum += cc[n] * p_[n + nc];
+              if (i > 1) sum += cc[n - nc] * p_[n - nc];
+              if (k < nl) sum += cv[n] * p_[n + nrc];
+              if (k > 1) sum += cv[n - nrc] * p_[n - nrc];
+              sum -= pn;
+            } else {
+              sum = 0.0f;
+              if (j < nc) sum += cr[n] * (p_[n + 1] - pn);
+              if (j > 1) sum += cr[n - 1] * (p_[n - 1] - pn);
+              if (i < nr) sum += cc[n] * (p_[n + nc] - pn);
+              if (i > 1) sum += cc[n - nc] * (p_[n - nc] - pn);
+              if (k < nl) sum += cv[n] * (p_[n + nrc] - pn);
+              if (k > 1) sum += cv[n - nrc] * (p_[n - nrc] - pn);
+              sum += hc[n] * pn;
+            }
+            v_[n] = sum;
+            pi += static_cast<double>(sum) * pn;
+          }
+        }
+      }
+    }
+
+    double alpha;
+    if (pi != 0.0) {
+      alpha = rho / pi;
+    } else if (m.MXITER == 1) {
+      io::write(m.LISTUNIT, AQX_FMT("(/' CONJUGATE-GRADIENT METHOD FAILED.'/' SET MXITER',' GREATER THAN ONE "
+                                    "AND TRY AGAIN.  STOP EXECUTION')"));
+      io::stopRun();
+    } else {
+      alpha = 1.0;
+    }
+
+    // Update heads and residuals; remember the largest change and residual (first on ties).
+    double bigH = 0.0, absH = 0.0;
+    float bigR = 0.0f, absR = 0.0f;
+    std::int64_t cellH = -1, cellR = -1;
+    const double dampAlpha = damp * alpha;
+    for (std::int64_t n = 0; n < ncell; ++n) {
+      if (ib[n] <= 0) continue;
+      const double dh = alpha * p_[n];
+      const double adh = std::fabs(dh);
+      if (cellH < 0 || adh > absH) {
+        absH = adh;
+        bigH = dh;
+        cellH = n;
+      }
+      h[n] += damp * dh;
+      const float r = static_cast<float>(rhs[n] - dampAlpha * v_[n]);
+      rhs[n] = r;
+      const float ar = std::fabs(r);
+      if (cellR < 0 || ar > absR) {
+        absR = ar;
+        bigR = r;
+        cellR = n;
+      }
+    }
+    float hchg = static_cast<float>(bigH);
+    float rchg = bigR;
+    if (scaled) {
+      if (cellH >= 0) hchg = static_cast<float>(bigH / std::sqrt(-hc[cellH]));
+      if (cellR >= 0) rchg = rchg * std::sqrt(-hc[cellR]);
+    }
+
+    const bool closed = std::fabs(hchg) <= s_.HEADCLOSE && std::fabs(rchg) <= s_.RESCLOSE;
+    if (m.MXITER == 1) {
+      if (closed) m.CONVERGED = 1;
+    } else if (inner == 1 && closed) {
+      m.CONVERGED = 1;
+    }
+    if (closed) innerClosed = true;
+
+    if (tot >= 1 && tot <= ni_) {
+      const std::int64_t at = tot - 1;
+      const Lrc lh = cellH >= 0 ? lrcOf(m, cellH) : Lrc{0, 0, 0};
+      const Lrc lr = cellR >= 0 ? lrcOf(m, cellR) : Lrc{0, 0, 0};
+      hchg_[at] = hchg;
+      hcell_[3 * at] = lh.k;
+      hcell_[3 * at + 1] = lh.i;
+      hcell_[3 * at + 2] = lh.j;
+      rchg_[at] = rchg;
+      rcell_[3 * at] = lr.k;
+      rcell_[3 * at + 1] = lr.i;
+      rcell_[3 * at + 2] = lr.j;
+      first_[at] = inner == 1 ? 1 : 0;
+    }
+
+    if (inner >= s_.NINNER) break;
+    if (m.MXITER > 1 && innerClosed) break;
+    if (m.MXITER == 1 && m.CONVERGED == 1) break;
+  }
+
+  if (scaled) scale(m, false);
+  if (m.CONVERGED == 1 || m.KOUTER == m.MXITER) endOfStep(m);
+}
+
+// Step 7: summary of the time step and, when asked, the tables of its inner iterations.
+void Pcg2Package::endOfStep(Model& m) {
+  const int lst = m.LISTUNIT;
+  int& tot = m.pcg.PCGINNERTOT;
+  if (s_.IPRINTLIM < 2) {
+    if (m.KSTEP == 1) io::write(lst, AQX_FMT("('0')"));
+    io::write(lst,
+              AQX_FMT("(1X,I5,' CALLS TO PCG ROUTINE FOR TIME STEP',I4,' IN STRESS PERIOD',I3/1X,I5,' TOTAL "
+                      "ITERATIONS')"),
+              m.KOUTER, m.KSTEP, m.KPERIOD, tot);
+    const bool due = m.KSTEP % s_.IPRINTINT == 0 || m.CONVERGED == 0 || m.KSTEP == m.NSTEPS;
+    if (s_.IPRINTLIM != 1 && due) {
+      if (s_.IPRECOND == 2)
+        io::write(lst, AQX_FMT("('0','B OF THE POLYNOMIAL PRECONDITIONING METHOD: ',E12.4)"), polyb_);
+      const std::int64_t count = std::min<std::int64_t>(tot, ni_);
+      auto table = [&](const float* val, const int* cell) {
+        std::vector<io::OutItem> items;
+        items.reserve(static_cast<std::size_t>(5 * count));
+        for (std::int64_t p = 0; p < count; ++p) {
+          items.emplace_back(first_[p]);
+          items.emplace_back(val[p]);
+          items.emplace_back(cell[3 * p]);
+          items.emplace_back(cell[3 * p + 1]);
+          items.emplace_back(cell[3 * p + 2]);
+        }
+        if (!items.empty()) {
+          io::writeItems(lst, AQX_FMT("(1(1X,4(2X,I1,1X,G12.4,' (',I3,',',I3,',',I3,')')))"), items);
+        }
+        io::write(lst, AQX_FMT("('0')"));
+      };
+      io::write(lst, AQX_FMT("('0','MAXIMUM HEAD CHANGE FOR EACH ITERATION (1 INDICATES ','THE FIRST INNER "
+                             "ITERATION):'/'0',4('    HEAD CHANGE  LAYER,ROW,COL')/1X,120('-'))"));
+      table(hchg_, hcell_);
+      io::write(lst, AQX_FMT("('0','MAXIMUM RESIDUAL FOR EACH ITERATION (1 INDICATES ','THE FIRST INNER "
+                             "ITERATION):'/'0',4('     RESIDUAL    LAYER,ROW,COL')/1X,120('-'))"));
+      table(rchg_, rcell_);
+    }
+  }
+  tot = 0;
+}
+
+}  // namespace aqx
