@@ -233,14 +233,31 @@ void open(int unit, const std::string& name, Form form, Access access, int recor
   int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0 && errno == ENOENT) fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) throw IoError("open error", unit, name, 0, std::strerror(errno));
+  struct stat st {};
+  const bool known = ::fstat(fd, &st) == 0;
   ::close(fd);
+  auto& t = detail::table();
+  // A file is connected to one unit at a time: a second unit on the same file would read what
+  // the other writes, or replace the content the other is still reading (a name file that names
+  // itself as the listing file).
+  if (known) {
+    for (auto& [n, other] : t.units) {
+      if (!other->console && other->dev == st.st_dev && other->ino == st.st_ino) {
+        throw IoError("open error", unit, name, 0,
+                      "the file is already open on unit " + std::to_string(n) + " (" + other->name + ")");
+      }
+    }
+  }
   auto u = std::make_unique<Unit>();
+  if (known) {
+    u->dev = st.st_dev;
+    u->ino = st.st_ino;
+  }
   u->number = unit;
   u->name = name;
   u->form = form;
   u->access = access;
   u->recordLength = recordLength;
-  auto& t = detail::table();
   t.last = nullptr;
   t.units[unit] = std::move(u);
 }

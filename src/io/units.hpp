@@ -17,6 +17,8 @@ struct Unit {
   int recordLength = 0;
   bool console = false;
   int fd = -1;
+  // Identity of the file (device and inode), to refuse connecting one file to two units.
+  unsigned long long dev = 0, ino = 0;
   enum class Mode { None, Reading, Writing } mode = Mode::None;
 
   // input
