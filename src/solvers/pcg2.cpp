@@ -144,7 +144,7 @@ void Pcg2Package::cleanupAndResidual(Model& m) {
         if (ib[n] == 0) {
           cr[n] = 0.0f;
           cc[n] = 0.0f;
-          cv[n] = 0.0f;
+          if (k < nl) cv[n] = 0.0f;  // the bottom layer has no CONDV
           if (j > 1) cr[n - 1] = 0.0f;
           if (i > 1) cc[n - nc] = 0.0f;
           if (k > 1) cv[n - nrc] = 0.0f;

@@ -47,7 +47,7 @@ struct Problem {
     m.IBOUND = m.work->takeInt(m.NCELLS);
     m.CONDR = m.work->takeReal(m.NCELLS);
     m.CONDC = m.work->takeReal(m.NCELLS);
-    m.CONDV = m.work->takeReal(m.NCELLS);
+    m.CONDV = m.work->takeReal(static_cast<std::int64_t>(nr) * nc * (nl - 1));  // no bottom-layer CONDV
     m.HCOEF = m.work->takeReal(m.NCELLS);
     m.RHS = m.work->takeReal(m.NCELLS);
     std::copy(start.begin(), start.end(), m.HEADNEW);
@@ -58,7 +58,7 @@ struct Problem {
   void formulate(Model& m) const {
     std::copy(cr.begin(), cr.end(), m.CONDR);
     std::copy(cc.begin(), cc.end(), m.CONDC);
-    std::copy(cv.begin(), cv.end(), m.CONDV);
+    std::copy(cv.begin(), cv.end() - static_cast<std::ptrdiff_t>(nr) * nc, m.CONDV);
     std::copy(hcoef.begin(), hcoef.end(), m.HCOEF);
     std::copy(rhs.begin(), rhs.end(), m.RHS);
   }
@@ -142,6 +142,11 @@ Problem mixedProblem() {
   p.cr[p.at(2, 3, 3)] = p.cr[p.at(2, 3, 2)] = 0.0f;
   p.cc[p.at(2, 3, 3)] = p.cc[p.at(2, 2, 3)] = 0.0f;
   p.cv[p.at(2, 3, 3)] = p.cv[p.at(1, 3, 3)] = 0.0f;
+  // An inactive cell in the bottom layer, which has no vertical conductance of its own.
+  p.ibound[p.at(3, 2, 4)] = 0;
+  p.cr[p.at(3, 2, 4)] = p.cr[p.at(3, 2, 3)] = 0.0f;
+  p.cc[p.at(3, 2, 4)] = p.cc[p.at(3, 1, 4)] = 0.0f;
+  p.cv[p.at(2, 2, 4)] = 0.0f;
   for (int k = 1; k <= p.nl; ++k)
     for (int i = 1; i <= p.nr; ++i)
       for (int j = 1; j <= p.nc; ++j) {
