@@ -12,9 +12,13 @@ namespace aqx::io::detail {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 }  // namespace
 
@@ -43,9 +47,7 @@ bool convertInt(std::string_view field, bool blankZero, int& out) {
     if (v > static_cast<long long>(INT_MAX) + 1) return false;
     any = true;
   }
-  if (!any && (i > 0 && (field[i - 1] == '+' || field[i - 1] == '-'))) {
-    // a sign alone reads as zero
-  }
+  if (!any) return false;  // a sign without digits
   if (neg) v = -v;
   if (v > INT_MAX || v < INT_MIN) return false;
   out = static_cast<int>(v);
@@ -56,108 +58,112 @@ namespace {
 
 // Parses an optionally signed number with optional point and exponent. fracDigits gives the
 // implied fraction digits when there is no point; k the scale factor used when there is no
-// exponent. blanks: 0 none allowed, 1 ignored, 2 read as zeros (after the first non-blank).
+// exponent. blanks: 0 none allowed (list-directed), 1 ignored (BN), 2 read as zeros after the
+// first non-blank (BZ).
 bool parseReal(std::string_view s, int blanks, int fracDigits, int k, double* outD, float* outF) {
-  char buf[kMaxFieldWidth + 32];
+  auto zero = [&](bool negative) {
+    if (outD) *outD = negative ? -0.0 : 0.0;
+    if (outF) *outF = negative ? -0.0f : 0.0f;
+    return true;
+  };
   std::size_t i = 0, n = s.size();
   if (blanks) {
     while (i < n && s[i] == ' ') ++i;
+    if (i == n) return zero(false);  // a blank field
   }
-  if (i == n) {
-    if (outD) *outD = 0;
-    if (outF) *outF = 0;
-    return true;
-  }
-  int len = 0;
-  bool neg = false;
-  if (s[i] == '+' || s[i] == '-') {
-    neg = s[i] == '-';
-    ++i;
-  }
-  if (neg) buf[len++] = '-';
-  int digits = 0;      // mantissa digits seen
-  int afterPoint = 0;  // digits after the point
-  bool point = false;
-  bool expo = false;
-  long expVal = 0;
-  bool expNeg = false;
-  bool expDigits = false;
-  for (; i < n; ++i) {
-    char c = s[i];
+  // The field without its blanks (BN) or with them turned into zeros (BZ).
+  char field[kMaxFieldWidth + 8];
+  std::size_t len = 0;
+  bool signOnly = (s[i] == '+' || s[i] == '-');
+  for (std::size_t j = i; j < n; ++j) {
+    char c = s[j];
     if (c == ' ') {
       if (blanks == 0) return false;
       if (blanks == 1) continue;
       c = '0';
+    } else if (j > i) {
+      signOnly = false;
     }
-    if (!expo) {
-      if (isDigit(c)) {
-        // leading zeros carry no information; dropping them keeps the buffer short
-        if (!(digits == 0 && c == '0' && !point)) {
-          if (len >= kMaxFieldWidth + 16) return false;
-          buf[len++] = c;
-        }
-        if (point) ++afterPoint;
-        ++digits;
-        continue;
-      }
-      if (c == '.') {
-        if (point) return false;
-        point = true;
-        continue;
-      }
-      char u = upper(c);
-      if (u == 'E' || u == 'D' || u == 'Q') {
-        expo = true;
-        if (i + 1 < n && (s[i + 1] == '+' || s[i + 1] == '-')) {
-          expNeg = s[i + 1] == '-';
-          ++i;
-        }
-        continue;
-      }
-      if (c == '+' || c == '-') {
-        expo = true;
-        expNeg = c == '-';
-        continue;
-      }
+    if (len >= kMaxFieldWidth) return false;
+    field[len++] = c;
+  }
+  if (len == 0) return false;
+  if (signOnly && blanks) return zero(false);  // a sign with nothing after it reads as zero
+
+  char buf[kMaxFieldWidth + 32];
+  int blen = 0;
+  std::size_t p = 0;
+  bool neg = false;
+  if (field[p] == '+' || field[p] == '-') {
+    neg = field[p] == '-';
+    ++p;
+  }
+  if (neg) buf[blen++] = '-';
+  int digits = 0, afterPoint = 0;
+  bool point = false;
+  for (; p < len; ++p) {
+    char c = field[p];
+    if (isDigit(c)) {
+      if (!(blen == (neg ? 1 : 0) && c == '0')) buf[blen++] = c;  // drop leading zeros
+      if (point) ++afterPoint;
+      ++digits;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  bool expo = false;
+  long expVal = 0;
+  if (p < len) {
+    char u = upper(field[p]);
+    bool negExp = false;
+    if (u == 'E' || u == 'D' || u == 'Q') {
+      ++p;
+      if (p < len && (field[p] == '+' || field[p] == '-')) negExp = field[p++] == '-';
+    } else if (u == '+' || u == '-') {
+      negExp = u == '-';
+      ++p;
+    } else {
       return false;
     }
-    if (!isDigit(c)) return false;
-    if (expVal < 100000) expVal = expVal * 10 + (c - '0');
-    expDigits = true;
+    if (p == len) return false;  // an exponent needs digits
+    for (; p < len; ++p) {
+      if (!isDigit(field[p])) return false;
+      expVal = expVal * 10 + (field[p] - '0');
+      if (expVal >= 10000) return false;  // no value has an exponent this large
+    }
+    if (negExp) expVal = -expVal;
+    expo = true;
   }
-  if (digits == 0) return false;
-  if (expo && !expDigits && blanks == 0) return false;
-  if (len == (neg ? 1 : 0)) buf[len++] = '0';  // all the digits were leading zeros
+  if (digits == 0) {
+    // a point or an exponent without mantissa digits reads as zero (not in list-directed input)
+    if (blanks == 0) return false;
+    return zero(neg);
+  }
+  if (blen == (neg ? 1 : 0)) buf[blen++] = '0';  // every digit was a leading zero
   long scale = point ? -afterPoint : -static_cast<long>(fracDigits);
-  if (expo) {
-    scale += expNeg ? -expVal : expVal;
-  } else {
-    scale -= k;
-  }
-  buf[len++] = 'e';
-  auto r = std::to_chars(buf + len, buf + sizeof buf, scale);
-  const char* end = r.ptr;
+  scale += expo ? expVal : -k;
+  buf[blen++] = 'e';
+  const char* end = std::to_chars(buf + blen, buf + sizeof buf, scale).ptr;
+  std::errc ec;
+  const char* stop;
   if (outF) {
-    auto res = std::from_chars(buf, end, *outF);
-    if (res.ec == std::errc::result_out_of_range) {
-      // tiny values become zero; values beyond the range cannot be stored
-      if (scale < 0) {
-        *outF = neg ? -0.0f : 0.0f;
-        return true;
-      }
-      return false;
-    }
-    return res.ec == std::errc() && res.ptr == end;
+    auto r = std::from_chars(buf, end, *outF);
+    ec = r.ec;
+    stop = r.ptr;
+  } else {
+    auto r = std::from_chars(buf, end, *outD);
+    ec = r.ec;
+    stop = r.ptr;
   }
-  auto res = std::from_chars(buf, end, *outD);
-  if (res.ec == std::errc::result_out_of_range) {
-    if (scale < 0) {
-      *outD = neg ? -0.0 : 0.0;
-      return true;
-    }
+  if (ec == std::errc::result_out_of_range) {
+    // Below the smallest value the target holds: zero. Beyond its range: not convertible.
+    bool tiny = scale + (blen - (neg ? 1 : 0) - 2) < 0;
+    if (tiny) return zero(neg);
     return false;
   }
-  return res.ec == std::errc() && res.ptr == end;
+  return ec == std::errc() && stop == end;
 }
 
 }  // namespace

@@ -15,7 +15,9 @@ constexpr int kBuf = 12000;  // fixed notation of 1e308 with the widest d and sc
 char g_conv[kBuf];           // output of to_chars
 char g_body[kBuf];           // the field before right-justification
 
-void stars(char* out, int w) { std::memset(out, '*', static_cast<std::size_t>(w)); }
+void stars(char* out, int w) {
+  std::memset(out, '*', static_cast<std::size_t>(w));
+}
 
 // Right-justifies body[0, len) in w columns (asterisks when it does not fit).
 void place(char* out, int w, const char* body, int len) {
@@ -74,7 +76,8 @@ void editInt(char* out, int w, bool hasM, int m, long long v, bool plus) {
     return;
   }
   char digits[24];
-  unsigned long long a = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+  unsigned long long a =
+      v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
   int n = 0;
   do {
     digits[n++] = static_cast<char>('0' + a % 10);
@@ -181,7 +184,8 @@ void editF(char* out, int w, int d, int k, double x, bool plus) {
   }
   int signLen = (neg || plus) ? 1 : 0;
   int len = signLen + ni + 1 + d;
-  bool leadZero = ni == 0 && len + 1 <= w;
+  // The zero before the point is optional, unless it would be the only digit.
+  bool leadZero = ni == 0 && (len + 1 <= w || d == 0);
   if (leadZero) ++len;
   if (len > w) return stars(out, w);
   char* o = out;
@@ -295,6 +299,7 @@ void editG(char* out, int w, int d, int e, bool hasE, int k, double x, bool plus
   int n = hasE ? e + 2 : 4;
   if (w - n < 1) return stars(out, w);
   editF(out, w - n, d - s, 0, x, plus);
+  if (out[0] == '*') return stars(out, w);  // too narrow: the whole field
   std::memset(out + (w - n), ' ', static_cast<std::size_t>(n));
 }
 

@@ -12,10 +12,10 @@
 namespace aqx::io::detail {
 
 // Limits that keep hostile formats from exhausting memory or time.
-inline constexpr int kMaxFieldWidth = 4000;       // w, d, m of a data edit descriptor
-inline constexpr int kMaxExponentDigits = 9;      // e of Ew.dEe
-inline constexpr int kMaxPosition = 100000;       // n of nX, Tn, TLn, TRn
-inline constexpr int kMaxNesting = 64;            // depth of parenthesised groups
+inline constexpr int kMaxFieldWidth = 4000;         // w, d, m of a data edit descriptor
+inline constexpr int kMaxExponentDigits = 9;        // e of Ew.dEe
+inline constexpr int kMaxPosition = 100000;         // n of nX, Tn, TLn, TRn
+inline constexpr int kMaxNesting = 64;              // depth of parenthesised groups
 inline constexpr long kMaxDatalessWork = 10000000;  // expansions of a group without data descriptors
 inline constexpr std::size_t kMaxRecord = 1 << 20;  // characters in one output record
 
@@ -46,16 +46,18 @@ enum class OpCode : std::uint8_t {
 
 struct Op {
   OpCode code;
-  bool hasE = false;   // exponent digits given (Ew.dEe, Gw.dEe)
-  bool hasM = false;   // Iw.m
+  bool hasE = false;  // exponent digits given (Ew.dEe, Gw.dEe)
+  bool hasM = false;  // Iw.m
   std::int32_t rep = 1;
-  std::int32_t w = 0;  // width, or count for X/T/TL/TR, or jump index for groups
-  std::int32_t d = 0;  // digits, m for I, k for Scale
-  std::int32_t e = 0;  // exponent digits
+  std::int32_t w = 0;                    // width, or count for X/T/TL/TR, or jump index for groups
+  std::int32_t d = 0;                    // digits, m for I, k for Scale
+  std::int32_t e = 0;                    // exponent digits
   std::uint32_t litOff = 0, litLen = 0;  // literal text in Impl::literals
 };
 
-inline bool isData(OpCode c) { return c <= OpCode::A; }
+inline bool isData(OpCode c) {
+  return c <= OpCode::A;
+}
 
 }  // namespace aqx::io::detail
 

@@ -249,13 +249,26 @@ class Parser {
   void dataDescriptor(char u, int rep) {
     Op op{OpCode::A};
     switch (u) {
-      case 'I': op.code = OpCode::I; break;
-      case 'F': op.code = OpCode::F; break;
-      case 'E': op.code = OpCode::E; break;
-      case 'D': op.code = OpCode::D; break;
-      case 'G': op.code = OpCode::G; break;
-      case 'L': op.code = OpCode::L; break;
-      default: break;
+      case 'I':
+        op.code = OpCode::I;
+        break;
+      case 'F':
+        op.code = OpCode::F;
+        break;
+      case 'E':
+        op.code = OpCode::E;
+        break;
+      case 'D':
+        op.code = OpCode::D;
+        break;
+      case 'G':
+        op.code = OpCode::G;
+        break;
+      case 'L':
+        op.code = OpCode::L;
+        break;
+      default:
+        break;
     }
     op.rep = rep;
     skipBlanks();
@@ -357,7 +370,9 @@ Format::~Format() = default;
 Format::Format(Format&&) noexcept = default;
 Format& Format::operator=(Format&&) noexcept = default;
 
-const std::string& Format::text() const { return impl_->text; }
+const std::string& Format::text() const {
+  return impl_->text;
+}
 
 const Format& Format::runtime(std::string_view text) {
   static std::unordered_map<std::string, std::unique_ptr<Format>> cache;

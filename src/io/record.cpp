@@ -115,14 +115,22 @@ void runFormat(const Format::Impl& f, H& h) {
 
 const char* descriptorName(OpCode c) {
   switch (c) {
-    case OpCode::I: return "I";
-    case OpCode::F: return "F";
-    case OpCode::E: return "E";
-    case OpCode::D: return "D";
-    case OpCode::G: return "G";
-    case OpCode::L: return "L";
-    case OpCode::A: return "A";
-    default: return "?";
+    case OpCode::I:
+      return "I";
+    case OpCode::F:
+      return "F";
+    case OpCode::E:
+      return "E";
+    case OpCode::D:
+      return "D";
+    case OpCode::G:
+      return "G";
+    case OpCode::L:
+      return "L";
+    case OpCode::A:
+      return "A";
+    default:
+      return "?";
   }
 }
 
@@ -206,11 +214,20 @@ class Writer {
       case OutItem::Kind::Real8: {
         double x = it.kind() == OutItem::Kind::Real4 ? static_cast<double>(it.real4At(k)) : it.real8At(k);
         switch (op.code) {
-          case OpCode::F: detail::editF(field(op.w), op.w, op.d, scale, x, plus); break;
-          case OpCode::E: detail::editE(field(op.w), op.w, op.d, op.e, op.hasE, scale, x, 'E', plus); break;
-          case OpCode::D: detail::editE(field(op.w), op.w, op.d, 0, false, scale, x, 'D', plus); break;
-          case OpCode::G: detail::editG(field(op.w), op.w, op.d, op.e, op.hasE, scale, x, plus); break;
-          default: mismatch(op, "a real");
+          case OpCode::F:
+            detail::editF(field(op.w), op.w, op.d, scale, x, plus);
+            break;
+          case OpCode::E:
+            detail::editE(field(op.w), op.w, op.d, op.e, op.hasE, scale, x, 'E', plus);
+            break;
+          case OpCode::D:
+            detail::editE(field(op.w), op.w, op.d, 0, false, scale, x, 'D', plus);
+            break;
+          case OpCode::G:
+            detail::editG(field(op.w), op.w, op.d, op.e, op.hasE, scale, x, plus);
+            break;
+          default:
+            mismatch(op, "a real");
         }
         break;
       }
@@ -437,9 +454,13 @@ class ListReader {
   static bool isBlank(char c) { return c == ' ' || c == '\t'; }
   static bool isSep(char c) { return c == ' ' || c == '\t' || c == ',' || c == '/'; }
 
-  [[noreturn]] void eof() { detail::fail(u_, "end of file", "unexpected end of file in list-directed read", true); }
+  [[noreturn]] void eof() {
+    detail::fail(u_, "end of file", "unexpected end of file in list-directed read", true);
+  }
 
-  [[noreturn]] void syntax(const std::string& why) { detail::fail(u_, "list-directed input error", why, true); }
+  [[noreturn]] void syntax(const std::string& why) {
+    detail::fail(u_, "list-directed input error", why, true);
+  }
 
   // Finds and transfers the next value (or null). Returns false at "/".
   bool nextValue() {

@@ -78,7 +78,7 @@ void beginRead(Unit& u) {
   if (u.console) {
     std::fflush(stdout);
     u.fd = 0;
-  } else {
+  } else if (u.fd < 0) {
     int fd = ::open(u.name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) fail(u, "open error", std::strerror(errno), false);
     u.fd = fd;
@@ -230,12 +230,19 @@ bool fileExists(const std::string& name) {
 
 void open(int unit, const std::string& name, Form form, Access access, int recordLength) {
   close(unit);
+  // An existing file stays open for reading (the descriptor is kept for the first read); a
+  // missing one is created empty.
   int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0 && errno == ENOENT) fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0 && errno == ENOENT) {
+    fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::close(fd);
+      fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+  }
   if (fd < 0) throw IoError("open error", unit, name, 0, std::strerror(errno));
   struct stat st {};
   const bool known = ::fstat(fd, &st) == 0;
-  ::close(fd);
   auto& t = detail::table();
   // A file is connected to one unit at a time: a second unit on the same file would read what
   // the other writes, or replace the content the other is still reading (a name file that names
@@ -243,12 +250,14 @@ void open(int unit, const std::string& name, Form form, Access access, int recor
   if (known) {
     for (auto& [n, other] : t.units) {
       if (!other->console && other->dev == st.st_dev && other->ino == st.st_ino) {
+        ::close(fd);
         throw IoError("open error", unit, name, 0,
                       "the file is already open on unit " + std::to_string(n) + " (" + other->name + ")");
       }
     }
   }
   auto u = std::make_unique<Unit>();
+  u->fd = fd;
   if (known) {
     u->dev = st.st_dev;
     u->ino = st.st_ino;
