@@ -20,6 +20,7 @@ namespace {
 
 constexpr std::size_t kInChunk = 1 << 18;
 constexpr std::size_t kOutFlush = 1 << 17;
+constexpr std::size_t kMaxLine = std::size_t{1} << 26;  // longest input line accepted
 
 struct Table {
   std::map<int, std::unique_ptr<Unit>> units;
@@ -52,7 +53,7 @@ Table& table() {
 
 void writeAll(Unit& u, const char* p, std::size_t n) {
   while (n > 0) {
-    ssize_t k = ::write(u.fd, p, n);
+    ssize_t k = ::write(u.console ? 1 : u.fd, p, n);
     if (k < 0) {
       if (errno == EINTR) continue;
       std::string why = std::strerror(errno);
@@ -71,13 +72,12 @@ void releaseFd(Unit& u) {
 
 void beginRead(Unit& u) {
   if (u.mode == Unit::Mode::Reading) return;
-  if (u.mode == Unit::Mode::Writing) {
-    if (!u.console) fail(u, "read error", "the unit was written to and cannot be read back", false);
-    flushUnit(u);
-  }
   if (u.console) {
+    // The console reads standard input and writes standard output: show any pending prompt.
+    flushUnit(u);
     std::fflush(stdout);
-    u.fd = 0;
+  } else if (u.mode == Unit::Mode::Writing) {
+    fail(u, "read error", "the unit was written to and cannot be read back", false);
   } else if (u.fd < 0) {
     int fd = ::open(u.name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) fail(u, "open error", std::strerror(errno), false);
@@ -95,9 +95,12 @@ bool refill(Unit& u) {
     u.inEnd -= u.inPos;
     u.inPos = 0;
   }
-  if (u.inEnd == u.in.size()) u.in.resize(u.in.size() * 2);
+  if (u.inEnd == u.in.size()) {
+    if (u.in.size() >= kMaxLine) fail(u, "read error", "input line too long", true);
+    u.in.resize(u.in.size() * 2);
+  }
   for (;;) {
-    ssize_t k = ::read(u.fd, u.in.data() + u.inEnd, u.in.size() - u.inEnd);
+    ssize_t k = ::read(u.console ? 0 : u.fd, u.in.data() + u.inEnd, u.in.size() - u.inEnd);
     if (k < 0) {
       if (errno == EINTR) continue;
       fail(u, "read error", std::strerror(errno), false);
@@ -175,7 +178,8 @@ void readBytes(Unit& u, void* dst, std::size_t n) {
 void beginWrite(Unit& u) {
   if (u.mode == Unit::Mode::Writing) return;
   if (u.console) {
-    u.fd = 1;
+    u.mode = Unit::Mode::Writing;  // standard input keeps what it has buffered
+    return;
   } else {
     releaseFd(u);
     // The first write replaces the earlier content of the file.
@@ -210,7 +214,7 @@ void endStatement(Unit& u) {
 }
 
 void flushUnit(Unit& u) {
-  if (u.out.empty() || u.mode != Unit::Mode::Writing) return;
+  if (u.out.empty()) return;
   if (u.console) std::fflush(stdout);  // keep order with anything written through stdio
   std::string pending;
   pending.swap(u.out);

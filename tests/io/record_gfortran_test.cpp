@@ -114,9 +114,13 @@ class Generator {
   int uni(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
   double unit() { return std::uniform_real_distribution<double>(0, 1)(rng_); }
 
-  double realValue(bool single, int d) {
+  double realValue(bool single, int d, bool special = false) {
     int pick = uni(0, 99);
     double v;
+    if (special && uni(0, 99) == 0) {
+      const double specials[] = {HUGE_VAL, -HUGE_VAL, std::nan("")};
+      return specials[uni(0, 2)];
+    }
     int maxExp = single ? 37 : 40;
     if (pick < 30) {
       v = (1 + 9 * unit()) * std::pow(10.0, uni(-maxExp, maxExp));
@@ -181,7 +185,7 @@ class Generator {
 // Whether rounding |x| to d significant digits moves it to the next power of ten: the case where
 // the F/E choice of G editing depends on deciding before or after rounding.
 bool roundingCarries(double x, int d) {
-  if (x == 0) return false;
+  if (x == 0 || !std::isfinite(x)) return false;
   char a[64], b[64];
   std::snprintf(a, sizeof a, "%.*e", 29, std::fabs(x));
   std::snprintf(b, sizeof b, "%.*e", d - 1, std::fabs(x));
@@ -190,6 +194,7 @@ bool roundingCarries(double x, int d) {
 
 // Exact decimal exponent of x != 0: 10^X <= |x| < 10^(X+1).
 int exactExponent(double x) {
+  if (!std::isfinite(x)) return 0;
   char a[64];
   std::snprintf(a, sizeof a, "%.29e", std::fabs(x));
   return std::atoi(std::strchr(a, 'e') + 1);
@@ -201,7 +206,7 @@ int exactExponent(double x) {
 std::string gEquivalent(const std::string& scale, int w, int d, int e, double x) {
   int n = e > 0 ? e + 2 : 4;
   int ex = x == 0 ? -99 : exactExponent(x);
-  bool fForm = x != 0 && ex >= -1 && ex < d;
+  bool fForm = x != 0 && std::isfinite(x) && ex >= -1 && ex < d;
   char buf[128];
   if (!fForm) {
     std::snprintf(buf, sizeof buf, "(%sE%d.%d", scale.c_str(), w, d);
@@ -250,7 +255,7 @@ Built outputCases() {
     std::string f = "(" + scale + letter + std::to_string(w) + "." + std::to_string(d);
     if (e > 0) f += "E" + std::to_string(e);
     f += ")";
-    double x = g.realValue(kind == kReal4, d);
+    double x = g.realValue(kind == kReal4, d, true);
     cases.push_back({kind, f, {x}});
     if (letter == 'G') {
       // Every G case is checked against the engine's rule, through gfortran's E or F editing.
