@@ -10,6 +10,8 @@ IoError::IoError(std::string kind, int unit, std::string file, long line, std::s
       line_(line),
       detail_(std::move(detail)) {}
 
-void stopRun(int status) { throw RunStop{status}; }
+void stopRun(int status) {
+  throw RunStop{status};
+}
 
 }  // namespace aqx::io
