@@ -20,7 +20,7 @@ namespace {
 constexpr int kN = 1000;
 constexpr int kIn = 15;
 constexpr int kList = 16;
-const std::string kName = "         HYD. CONDUCTIVITY";
+const std::string kName = "       HYD. CONDUCTIVITY";
 
 std::filesystem::path scratch() {
   static const std::filesystem::path dir = [] {
