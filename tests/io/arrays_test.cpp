@@ -9,8 +9,17 @@
 #include <vector>
 
 #include "io/layers.hpp"
+#include "io/listing_compare.hpp"
 #include "io/record.hpp"
 #include "support/e2e.hpp"
+
+using aqx::io::testing_support::rtrim;
+using aqx::io::testing_support::rtrimAll;
+using aqx::io::testing_support::rtrimLines;
+
+// Text and line comparisons that ignore trailing blanks.
+#define EXPECT_TEXT(actual, expected) EXPECT_EQ(rtrimLines(actual), rtrimLines(expected))
+#define EXPECT_LINE(actual, expected) EXPECT_EQ(rtrim(actual), rtrim(expected))
 
 namespace aqx::io {
 namespace {
@@ -56,7 +65,7 @@ TEST_F(ArrayReaders, ConstantIntegerForALayerPrintsOneLineAndNoTable) {
   std::vector<int> a(6, -1);
   READIMAT(a.data(), kName, 2, 3, 3, kIn, kList);
   EXPECT_EQ(a, std::vector<int>(6, 5));
-  EXPECT_EQ(listing(), " \n " + kName + " =              5 FOR LAYER   3\n");
+  EXPECT_TEXT(listing(), " \n " + kName + " =              5 FOR LAYER   3\n");
 }
 
 TEST_F(ArrayReaders, ConstantRealMessagesByLayer) {
@@ -66,8 +75,8 @@ TEST_F(ArrayReaders, ConstantRealMessagesByLayer) {
   EXPECT_EQ(a, std::vector<float>(4, 2.5f));
   READRMAT(a.data(), kName, 2, 2, 7, kIn, kList);
   EXPECT_EQ(a, std::vector<float>(4, -1.0f));
-  EXPECT_EQ(listing(),
-            " \n " + kName + " =   2.500000    \n \n " + kName + " =  -1.000000     FOR LAYER   7\n");
+  EXPECT_TEXT(listing(),
+              " \n " + kName + " =   2.500000    \n \n " + kName + " =  -1.000000     FOR LAYER   7\n");
 }
 
 TEST_F(ArrayReaders, InternalFreeRowsEachStartOnANewLineAndNothingIsEchoed) {
@@ -78,8 +87,8 @@ TEST_F(ArrayReaders, InternalFreeRowsEachStartOnANewLineAndNothingIsEchoed) {
   std::string rest(80, ' ');
   readLine(kIn, rest);
   EXPECT_EQ(rest.substr(0, 5), "NEXT ") << "the rest of each row's last line is skipped";
-  EXPECT_EQ(listing(),
-            " \n\n\n           " + kName + "\n READING ON UNIT  15 WITH FORMAT: (FREE)              \n");
+  EXPECT_TEXT(listing(),
+              " \n\n\n           " + kName + "\n READING ON UNIT  15 WITH FORMAT: (FREE)              \n");
 }
 
 TEST_F(ArrayReaders, ExternalRunTimeFormatSpreadsARowOverThreeLines) {
@@ -111,8 +120,8 @@ TEST_F(ArrayReaders, ExternalRunTimeFormatSpreadsARowOverThreeLines) {
   std::string rest(80, ' ');
   readLine(40, rest);
   EXPECT_EQ(rest.substr(0, 3), "END");
-  EXPECT_EQ(listing(), " \n\n\n           " + kName +
-                           " FOR LAYER   1\n READING ON UNIT  40 WITH FORMAT: (10F8.2)            \n");
+  EXPECT_TEXT(listing(), " \n\n\n           " + kName +
+                             " FOR LAYER   1\n READING ON UNIT  40 WITH FORMAT: (10F8.2)            \n");
 }
 
 TEST_F(ArrayReaders, ExternalTwelveColumnsTwoLinesPerRowWithEchoCode3) {
@@ -136,15 +145,17 @@ TEST_F(ArrayReaders, ExternalTwelveColumnsTwoLinesPerRowWithEchoCode3) {
     std::snprintf(buf, sizeof buf, "%*d", j == 1 ? 11 : 8, j);
     numbers += buf;
   }
-  EXPECT_EQ(lines[5], " ");
-  EXPECT_EQ(lines[6], numbers);
-  EXPECT_EQ(lines[7], " " + std::string(99, '.'));
-  EXPECT_EQ(lines[8],
-            "   1      1.0     2.0     3.0     4.0     5.0     6.0     7.0     8.0     9.0    10.0    11.0   "
-            " 12.0");
-  EXPECT_EQ(lines[9],
-            "   2     -1.0    -2.0    -3.0    -4.0    -5.0    -6.0    -7.0    -8.0    -9.0   -10.0   -11.0   "
-            "-12.0");
+  EXPECT_LINE(lines[5], " ");
+  EXPECT_LINE(lines[6], numbers);
+  EXPECT_LINE(lines[7], " " + std::string(99, '.'));
+  EXPECT_LINE(
+      lines[8],
+      "   1      1.0     2.0     3.0     4.0     5.0     6.0     7.0     8.0     9.0    10.0    11.0   "
+      " 12.0");
+  EXPECT_LINE(
+      lines[9],
+      "   2     -1.0    -2.0    -3.0    -4.0    -5.0    -6.0    -7.0    -8.0    -9.0   -10.0   -11.0   "
+      "-12.0");
 }
 
 TEST_F(ArrayReaders, OpenCloseBinaryLayerWrittenBySavlaybinIsReadBackDoubledAndClosed) {
@@ -161,11 +172,11 @@ TEST_F(ArrayReaders, OpenCloseBinaryLayerWrittenBySavlaybinIsReadBackDoubledAndC
   EXPECT_FALSE(isOpen(99));
   std::string padded = file;
   padded.resize(80, ' ');
-  EXPECT_EQ(listing(),
-            " \n OPENING FILE ON UNIT  99:\n " + padded + "\n \n\n\n " + kName +
-                "\n READING BINARY ON UNIT  99\n \n" + " " + std::string(10, ' ') + "1" +
-                std::string(10, ' ') + "2" + std::string(10, ' ') + "3\n " + std::string(33, '.') +
-                "\n   1    2.00       4.00       6.00    \n   2    8.00       10.0       12.0    \n");
+  EXPECT_TEXT(listing(),
+              " \n OPENING FILE ON UNIT  99:\n " + padded + "\n \n\n\n " + kName +
+                  "\n READING BINARY ON UNIT  99\n \n" + " " + std::string(10, ' ') + "1" +
+                  std::string(10, ' ') + "2" + std::string(10, ' ') + "3\n " + std::string(33, '.') +
+                  "\n   1    2.00       4.00       6.00    \n   2    8.00       10.0       12.0    \n");
 }
 
 TEST_F(ArrayReaders, OpenCloseTextFileKeepsTheNameCase) {
@@ -191,8 +202,8 @@ TEST_F(ArrayReaders, IntegerBinaryHoldsOnlyTheValues) {
   EXPECT_EQ(a, (std::vector<int>{1, 2, 3}));
   READIMAT(a.data(), kName, 1, 3, 2, kIn, kList);  // the bare word BINARY too, times 3
   EXPECT_EQ(a, (std::vector<int>{12, 15, 18}));
-  EXPECT_EQ(listing(), " \n\n\n           " + kName + "\n READING BINARY ON UNIT  51\n \n\n\n           " +
-                           kName + " FOR LAYER   2\n READING BINARY ON UNIT  51\n");
+  EXPECT_TEXT(listing(), " \n\n\n           " + kName + "\n READING BINARY ON UNIT  51\n \n\n\n           " +
+                             kName + " FOR LAYER   2\n READING BINARY ON UNIT  51\n");
 }
 
 TEST_F(ArrayReaders, FixedColumnRecords) {
@@ -214,11 +225,11 @@ TEST_F(ArrayReaders, FixedColumnRecords) {
   EXPECT_EQ(i, (std::vector<int>{4, 8, 12, 16}));
   const auto lines = listingLines();
   ASSERT_EQ(lines.size(), 12u);
-  EXPECT_EQ(lines[3], " " + kName + " FOR CROSS SECTION");
-  EXPECT_EQ(lines[4], " READING BINARY ON UNIT  30");
-  EXPECT_EQ(lines[6], " " + kName + " =   2.500000    ");
-  EXPECT_EQ(lines[10], "           " + kName);
-  EXPECT_EQ(lines[11], " READING ON UNIT  15 WITH FORMAT: (2I3)               ");
+  EXPECT_LINE(lines[3], " " + kName + " FOR CROSS SECTION");
+  EXPECT_LINE(lines[4], " READING BINARY ON UNIT  30");
+  EXPECT_LINE(lines[6], " " + kName + " =   2.500000    ");
+  EXPECT_LINE(lines[10], "           " + kName);
+  EXPECT_LINE(lines[11], " READING ON UNIT  15 WITH FORMAT: (2I3)               ");
 }
 
 TEST_F(ArrayReaders, TextHeadingsByLayerKind) {
@@ -235,8 +246,8 @@ TEST_F(ArrayReaders, TextHeadingsByLayerKind) {
     READIMAT(i.data(), kName, 1, 1, c.k, kIn, kList);
     close(kList);
     close(kIn);
-    EXPECT_EQ(dir.readText("h.txt"),
-              " \n\n\n           " + c.title + "\n READING ON UNIT  15 WITH FORMAT: (FREE)              \n")
+    EXPECT_TEXT(dir.readText("h.txt"),
+                " \n\n\n           " + c.title + "\n READING ON UNIT  15 WITH FORMAT: (FREE)              \n")
         << c.k;
   }
 }
@@ -252,12 +263,12 @@ TEST_F(ArrayReaders, IntegerEchoCodesZeroAndTenBecomeSix) {
     close(kIn);
     const auto lines = test::lines(dir.readText("e.txt"));
     ASSERT_EQ(lines.size(), 9u) << code;
-    EXPECT_EQ(lines[5], " ") << code;
-    EXPECT_EQ(lines[6],
-              " " + std::string(15, ' ') + "1" + std::string(11, ' ') + "2" + std::string(11, ' ') + "3")
+    EXPECT_LINE(lines[5], " ") << code;
+    EXPECT_LINE(lines[6],
+                " " + std::string(15, ' ') + "1" + std::string(11, ' ') + "2" + std::string(11, ' ') + "3")
         << code;
-    EXPECT_EQ(lines[7], " " + std::string(40, '.')) << code;
-    EXPECT_EQ(lines[8], "   1            1         -22         333") << code;
+    EXPECT_LINE(lines[7], " " + std::string(40, '.')) << code;
+    EXPECT_LINE(lines[8], "   1            1         -22         333") << code;
   }
 }
 
@@ -271,7 +282,7 @@ TEST_F(ArrayReaders, IntegerEchoCode8WrapsFifteenPerLine) {
   ASSERT_EQ(lines.size(), 11u);
   EXPECT_EQ(lines[9].substr(0, 15), "   1     1    2");
   EXPECT_EQ(lines[9].size(), 5u + 15u * 5u);
-  EXPECT_EQ(lines[10], "        16   17   18   19   20");
+  EXPECT_LINE(lines[10], "        16   17   18   19   20");
 }
 
 TEST_F(ArrayReaders, VectorEchoTenOrFivePerLine) {
@@ -281,13 +292,13 @@ TEST_F(ArrayReaders, VectorEchoTenOrFivePerLine) {
   READVEC(v.data(), kName, 12, kIn, kList);
   const auto lines = listingLines();
   ASSERT_EQ(lines.size(), 5u + 2u + 5u + 3u);
-  EXPECT_EQ(lines[3], "           " + kName);
-  EXPECT_EQ(lines[5], " " + std::string("  1.0000    ") + " " + "  2.0000    " + " " + "  3.0000    " + " " +
-                          "  4.0000    " + " " + "  5.0000    " + " " + "  6.0000    " + " " +
-                          "  7.0000    " + " " + "  8.0000    " + " " + "  9.0000    " + " " +
-                          "  10.000    ");
-  EXPECT_EQ(lines[6], "   11.000       12.000    ");
-  EXPECT_EQ(lines[14], "   11.000       12.000    ");
+  EXPECT_LINE(lines[3], "           " + kName);
+  EXPECT_LINE(lines[5], " " + std::string("  1.0000    ") + " " + "  2.0000    " + " " + "  3.0000    " +
+                            " " + "  4.0000    " + " " + "  5.0000    " + " " + "  6.0000    " + " " +
+                            "  7.0000    " + " " + "  8.0000    " + " " + "  9.0000    " + " " +
+                            "  10.000    ");
+  EXPECT_LINE(lines[6], "   11.000       12.000    ");
+  EXPECT_LINE(lines[14], "   11.000       12.000    ");
 }
 
 TEST_F(ArrayReaders, MissingOpenCloseFileStopsNamingIt) {
@@ -334,8 +345,8 @@ TEST_F(ArrayReaders, BadFixedColumnRecordQuotesTheLine) {
   EXPECT_THROW(READRMAT(a.data(), kName, 1, 1, 4, kIn, kList), RunStop);
   std::string line = "ABC       1.0";
   line.resize(80, ' ');
-  EXPECT_EQ(listing(),
-            " \n ERROR READING ARRAY CONTROL RECORD FOR " + kName + " FOR LAYER   4:\n " + line + "\n");
+  EXPECT_TEXT(listing(),
+              " \n ERROR READING ARRAY CONTROL RECORD FOR " + kName + " FOR LAYER   4:\n " + line + "\n");
 
   open(kList, path("list2.txt"));
   std::vector<int> i(1);
@@ -343,8 +354,8 @@ TEST_F(ArrayReaders, BadFixedColumnRecordQuotesTheLine) {
   close(kList);
   line = "XYZ";
   line.resize(80, ' ');
-  EXPECT_EQ(dir.readText("list2.txt"),
-            " \n ERROR READING ARRAY CONTROL RECORD FOR " + kName + ":\n " + line + "\n");
+  EXPECT_TEXT(dir.readText("list2.txt"),
+              " \n ERROR READING ARRAY CONTROL RECORD FOR " + kName + ":\n " + line + "\n");
 }
 
 TEST_F(ArrayReaders, BadFreeFormWordStopsWithTheWordParserMessage) {

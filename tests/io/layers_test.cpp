@@ -8,8 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "io/listing_compare.hpp"
 #include "io/record.hpp"
 #include "support/e2e.hpp"
+
+using aqx::io::testing_support::rtrim;
+using aqx::io::testing_support::rtrimAll;
+using aqx::io::testing_support::rtrimLines;
+
+// Text and line comparisons that ignore trailing blanks.
+#define EXPECT_TEXT(actual, expected) EXPECT_EQ(rtrimLines(actual), rtrimLines(expected))
+#define EXPECT_LINE(actual, expected) EXPECT_EQ(rtrim(actual), rtrim(expected))
 
 namespace aqx::io {
 namespace {
@@ -58,9 +67,19 @@ std::vector<float> layer25() {
   return v;
 }
 
+// A dot line of the heading: the leading blank and n dots.
+std::string dots(std::size_t n) {
+  std::string s(n + 1, '.');
+  s[0] = ' ';
+  return s;
+}
+
 std::string valueRun(float v, int n) {
   std::string s;
-  for (int i = 0; i < n; ++i) s += " " + g114(v);
+  for (int i = 0; i < n; ++i) {
+    s += ' ';
+    s += g114(v);
+  }
   return s;
 }
 
@@ -75,7 +94,7 @@ TEST_F(Layers, WrappedCode12Of25ColumnsUsesTwoContinuationLines) {
       numberLine(1, 10, 0, 12),
       numberLine(11, 20, 0, 12),
       numberLine(21, 25, 0, 12),
-      " " + std::string(120, '.'),
+      dots(120),
       "   1  " + g114(1.5f) + valueRun(1.5f, 9),
       "     " + valueRun(1.5f, 10),
       "     " + valueRun(1.5f, 5),
@@ -83,7 +102,7 @@ TEST_F(Layers, WrappedCode12Of25ColumnsUsesTwoContinuationLines) {
       "     " + valueRun(2.5f, 10),
       "     " + valueRun(2.5f, 5),
   };
-  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(rtrimAll(lines), rtrimAll(expected));
 }
 
 TEST_F(Layers, StripCode12Of25ColumnsIsThreeCompleteTables) {
@@ -98,11 +117,11 @@ TEST_F(Layers, StripCode12Of25ColumnsIsThreeCompleteTables) {
     expected.push_back("  " + std::string(77, '-'));
     expected.push_back(" ");
     expected.push_back(numberLine(s[0], s[1], 0, 12));
-    expected.push_back(" " + std::string(static_cast<std::size_t>(12 * n), '.'));
+    expected.push_back(dots(static_cast<std::size_t>(12 * n)));
     expected.push_back("   1  " + g114(1.5f) + valueRun(1.5f, n - 1));
     expected.push_back("   2  " + g114(2.5f) + valueRun(2.5f, n - 1));
   }
-  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(rtrimAll(lines), rtrimAll(expected));
 }
 
 TEST_F(Layers, OutOfRangeCodesPrintAsCode12) {
@@ -115,7 +134,7 @@ TEST_F(Layers, OutOfRangeCodesPrintAsCode12) {
   }
   // Layer 0: no page heading, but the column heading is there.
   ASSERT_EQ(ref.size(), 5u);
-  EXPECT_EQ(ref[0], " ");
+  EXPECT_LINE(ref[0], "");
 }
 
 TEST_F(Layers, EveryCodeHasItsLayout) {
@@ -134,7 +153,7 @@ TEST_F(Layers, EveryCodeHasItsLayout) {
     const auto lines = capture([&] { PRTLAYWRAP(v.data(), kLabel, 1, 1, 30, 1, 0, c.code, kList); });
     ASSERT_GE(lines.size(), 1 + c.rowLines) << c.code;
     const std::size_t firstRow = lines.size() - c.rowLines;
-    EXPECT_EQ(lines[firstRow - 1], " " + std::string(c.dots, '.')) << c.code;
+    EXPECT_EQ(lines[firstRow - 1], dots(c.dots)) << c.code;
     EXPECT_EQ(lines[firstRow].size(), c.firstLength) << c.code;
     EXPECT_EQ(lines[firstRow].substr(0, 4), "   1") << c.code;
     EXPECT_EQ(lines[firstRow + 1].substr(0, 6), "      ") << c.code;
@@ -158,8 +177,8 @@ TEST_F(Layers, HeadingWidths) {
   for (const Case& c : cases) {
     const auto lines = capture([&] { COLHEAD(c.first, c.last, c.lead, c.per, c.width, kList); });
     ASSERT_EQ(lines.size(), 2 + c.numberLines) << c.first << ".." << c.last << " width " << c.width;
-    EXPECT_EQ(lines.front(), " ");
-    EXPECT_EQ(lines.back(), " " + std::string(c.dots, '.')) << c.width;
+    EXPECT_LINE(lines.front(), "");
+    EXPECT_EQ(lines.back(), dots(c.dots)) << c.width;
   }
 }
 
@@ -179,7 +198,7 @@ TEST_F(Layers, ColumnLabels) {
   for (const Case& c : cases) {
     const auto lines = capture([&] { COLHEAD(c.first, c.last, 0, 20, c.width, kList); });
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1], c.numbers) << c.first;
+    EXPECT_LINE(lines[1], c.numbers) << c.first;
   }
 }
 

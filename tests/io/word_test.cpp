@@ -5,8 +5,17 @@
 
 #include <string>
 
+#include "io/listing_compare.hpp"
 #include "io/record.hpp"
 #include "support/e2e.hpp"
+
+using aqx::io::testing_support::rtrim;
+using aqx::io::testing_support::rtrimAll;
+using aqx::io::testing_support::rtrimLines;
+
+// Text and line comparisons that ignore trailing blanks.
+#define EXPECT_TEXT(actual, expected) EXPECT_EQ(rtrimLines(actual), rtrimLines(expected))
+#define EXPECT_LINE(actual, expected) EXPECT_EQ(rtrim(actual), rtrim(expected))
 
 namespace aqx::io {
 namespace {
@@ -188,16 +197,16 @@ TEST(NextWord, ConversionErrorMessageNamesUnitWordAndLine) {
   float rval = 0;
   EXPECT_THROW(NEXTWORD(line, col, first, last, 3, ival, rval, lst, 33), RunStop);
   close(lst);
-  EXPECT_EQ(dir.readText("list.txt"),
-            " \n FILE UNIT  33 : ERROR CONVERTING \"abc\" TO A REAL NUMBER IN LINE:\n " + line + "\n");
+  EXPECT_TEXT(dir.readText("list.txt"),
+              " \n FILE UNIT  33 : ERROR CONVERTING \"abc\" TO A REAL NUMBER IN LINE:\n " + line + "\n");
 
   open(lst, (dir / "kbd.txt").string());
   line = padded("x");
   col = 1;
   EXPECT_THROW(NEXTWORD(line, col, first, last, 2, ival, rval, lst, 0), RunStop);
   close(lst);
-  EXPECT_EQ(dir.readText("kbd.txt"),
-            " \n KEYBOARD INPUT : ERROR CONVERTING \"x\" TO AN INTEGER IN LINE:\n " + line + "\n");
+  EXPECT_TEXT(dir.readText("kbd.txt"),
+              " \n KEYBOARD INPUT : ERROR CONVERTING \"x\" TO AN INTEGER IN LINE:\n " + line + "\n");
 }
 
 TEST(NextWord, ConversionErrorWithListUnitZeroGoesToTheConsole) {
