@@ -1,0 +1,120 @@
+// The list mechanism shared by the packages that stress individually listed cells (wells, drains,
+// rivers, general-head boundaries): the allocate record with its options, the per-period list
+// (re-read or reused) kept as rows of reals in the work array, its echo table, and the budget pass
+// that totals inflow and outflow, prints or saves cell-by-cell flows and fills a budget row.
+//
+// A package describes its texts and row layout in a ListSpec and supplies the physics: its
+// formulate loop over entries(), and the rate of one entry for the budget pass.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "driver/model.hpp"
+#include "io/budget_records.hpp"
+#include "io/record.hpp"
+
+namespace aqx {
+
+struct ListSpec {
+  const char* name;  // package code in messages, e.g. "WEL"
+  int slot;          // PKGUNIT slot
+  int nReals;        // reals after layer, row, column in the entry (1 for wells, 2 drains, 3 rivers)
+  const io::Format* entryFormat;  // fixed-column form of the entry, e.g. "(3I10,F10.0)"
+  // Allocate: banner (unit), maximum (MX), auxiliary echo (name), elements used (count).
+  const io::Format* banner;
+  const io::Format* maximum;
+  const io::Format* auxEcho;
+  const io::Format* used;
+  // Per period: reusing, count above maximum (count, max), count, heading (aux names),
+  // dash line (one dash string per aux name), entry echo (layer, row, column, reals, n, aux).
+  const io::Format* reusing;
+  const io::Format* tooMany;
+  const io::Format* count;
+  const io::Format* heading;
+  const io::Format* dashes;
+  const io::Format* echo;
+  // Budget: per-entry line of the printed cell-by-cell flows (n, layer, row, column, rate).
+  const io::Format* printLine;
+  const char* label;  // 16-character budget label
+};
+
+class BoundaryList {
+ public:
+  static constexpr int kMaxAux = 5;
+
+  explicit BoundaryList(const ListSpec& spec) : spec_(spec) {}
+
+  // Allocate phase: banner, record 1 (maximum, cell-by-cell unit, options), the list storage.
+  void allocate(Model& m);
+  // Stress-period phase: the count, then the entries (or reuse), with the echo table.
+  void readPeriod(Model& m);
+
+  // Current list.
+  int count() const { return count_; }
+  int maxCount() const { return max_; }
+  int cbUnit() const { return cbUnit_; }
+  bool cbAllocate() const { return cbAlloc_ != 0; }
+  int auxCount() const { return nAux_; }
+  const std::string& auxName(int q) const { return aux_[q]; }
+  int rowLength() const { return rowLen_; }
+  // Row of entry n (1-based): layer, row, column, the package's reals, aux values, kept flow.
+  float* row(int n) const { return list_ + static_cast<std::int64_t>(n - 1) * rowLen_; }
+  int layerOf(int n) const { return static_cast<int>(row(n)[0]); }
+  int rowOf(int n) const { return static_cast<int>(row(n)[1]); }
+  int columnOf(int n) const { return static_cast<int>(row(n)[2]); }
+  std::int64_t cellOf(const Model& m, int n) const { return m.cell(layerOf(n), rowOf(n), columnOf(n)); }
+
+  // Budget pass. rate(n, cell) is called for every entry whose cell has IBOUND > 0 and returns
+  // the entry's flow into the aquifer in double precision; entries elsewhere have flow 0. The
+  // flow rounded to single precision goes to BUFF, the listing, the saved records and the kept
+  // flow; the totals take the double value (positive to inflow, negative to outflow).
+  template <class Rate>
+  void budget(Model& m, Rate rate);
+
+ private:
+  int saveMode(const Model& m) const;
+  void beginBudget(Model& m, int mode);
+  void endBudget(Model& m, int mode, double in, double out);
+  void printEntry(Model& m, int n, float q, bool& headed);
+  [[noreturn]] void badNumbers(Model& m, const std::string& line);
+
+  const ListSpec& spec_;
+  int max_ = 0;
+  int count_ = 0;
+  int cbUnit_ = 0;
+  int cbAlloc_ = 0;
+  int nAux_ = 0;
+  std::array<std::string, kMaxAux> aux_;
+  int rowLen_ = 0;
+  float* list_ = nullptr;
+};
+
+template <class Rate>
+void BoundaryList::budget(Model& m, Rate rate) {
+  const int mode = saveMode(m);
+  beginBudget(m, mode);
+  double in = 0.0, out = 0.0;
+  bool headed = false;
+  for (int n = 1; n <= count_; ++n) {
+    const std::int64_t c = cellOf(m, n);
+    float q = 0.0f;
+    if (m.IBOUND[c] > 0) {
+      const double r = rate(n, c);
+      q = static_cast<float>(r);
+      if (mode == -1) printEntry(m, n, q, headed);
+      m.BUFF[c] += q;
+      if (r > 0.0) {
+        in += r;
+      } else if (r < 0.0) {
+        out -= r;
+      }
+    }
+    if (mode == 2) io::CBCLISTITEM(cbUnit_, m.NCOLS, m.NROWS, columnOf(n), rowOf(n), layerOf(n), q);
+    if (cbAlloc_) row(n)[rowLen_ - 1] = q;
+  }
+  endBudget(m, mode, in, out);
+}
+
+}  // namespace aqx

@@ -1,0 +1,56 @@
+// WEL: wells, a fixed volumetric rate per listed cell (positive into the aquifer).
+#include "driver/package.hpp"
+#include "stress/boundary_list.hpp"
+
+namespace aqx {
+
+namespace {
+
+const ListSpec& welSpec() {
+  static const ListSpec spec{
+      "WEL",
+      kWEL,
+      1,
+      &AQX_FMT("(3I10,F10.0)"),
+      &AQX_FMT("(1X/1X,'WEL5 -- WELL PACKAGE, VERSION 5, 9/1/93',' INPUT READ FROM UNIT',I3)"),
+      &AQX_FMT("(1X,'MAXIMUM OF',I5,' WELLS')"),
+      &AQX_FMT("(1X,'AUXILIARY WELL PARAMETER: ',A)"),
+      &AQX_FMT("(1X,I10,' ELEMENTS IN X ARRAY ARE USED BY WEL')"),
+      &AQX_FMT("(1X/1X,'REUSING WELLS FROM LAST STRESS PERIOD')"),
+      &AQX_FMT("(1X/1X,'NWELLS(',I4,') IS GREATER THAN MXWELL(',I4,')')"),
+      &AQX_FMT("(1X//1X,I5,' WELLS')"),
+      &AQX_FMT("(1X/1X,'LAYER   ROW   COL   STRESS RATE   WELL NO.',:,5(2X,A))"),
+      &AQX_FMT("(1X,42('-'),5A)"),
+      &AQX_FMT("(1X,I4,I7,I6,G15.5,I7,:,5(2X,G16.5))"),
+      &AQX_FMT("(1X,'WELL',I4,'   LAYER',I3,'   ROW',I4,'   COL',I4,'   RATE',1P,G15.6)"),
+      "           WELLS",
+  };
+  return spec;
+}
+
+class WelPackage : public Package {
+ public:
+  void allocate(Model& m) override { list_.allocate(m); }
+  void stressPeriod(Model& m) override { list_.readPeriod(m); }
+
+  // A well's rate is a known inflow: RHS - Q, in variable-head cells only.
+  void formulate(Model& m) override {
+    for (int n = 1; n <= list_.count(); ++n) {
+      const std::int64_t c = list_.cellOf(m, n);
+      if (m.IBOUND[c] > 0) m.RHS[c] -= list_.row(n)[3];
+    }
+  }
+
+  void budget(Model& m) override {
+    list_.budget(m, [&](int n, std::int64_t) { return static_cast<double>(list_.row(n)[3]); });
+  }
+
+ private:
+  BoundaryList list_{welSpec()};
+};
+
+}  // namespace
+
+AQX_REGISTER_PACKAGE("WEL", WelPackage)
+
+}  // namespace aqx
