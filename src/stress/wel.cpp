@@ -1,6 +1,4 @@
-// WEL: wells, a fixed volumetric rate per listed cell (positive into the aquifer).
-#include "driver/package.hpp"
-#include "stress/boundary_list.hpp"
+#include "stress/wel.hpp"
 
 namespace aqx {
 
@@ -28,28 +26,28 @@ const ListSpec& welSpec() {
   return spec;
 }
 
-class WelPackage : public Package {
- public:
-  void allocate(Model& m) override { list_.allocate(m); }
-  void stressPeriod(Model& m) override { list_.readPeriod(m); }
-
-  // A well's rate is a known inflow: RHS - Q, in variable-head cells only.
-  void formulate(Model& m) override {
-    for (int n = 1; n <= list_.count(); ++n) {
-      const std::int64_t c = list_.cellOf(m, n);
-      if (m.IBOUND[c] > 0) m.RHS[c] -= list_.row(n)[3];
-    }
-  }
-
-  void budget(Model& m) override {
-    list_.budget(m, [&](int n, std::int64_t) { return static_cast<double>(list_.row(n)[3]); });
-  }
-
- private:
-  BoundaryList list_{welSpec()};
-};
-
 }  // namespace
+
+WelPackage::WelPackage() : list_(welSpec()) {}
+
+void WelPackage::allocate(Model& m) {
+  list_.allocate(m);
+}
+void WelPackage::stressPeriod(Model& m) {
+  list_.readPeriod(m);
+}
+
+// A well's rate is a known inflow: RHS - Q, in variable-head cells only.
+void WelPackage::formulate(Model& m) {
+  for (int n = 1; n <= list_.count(); ++n) {
+    const std::int64_t c = list_.cellOf(m, n);
+    if (m.IBOUND[c] > 0) m.RHS[c] -= list_.row(n)[3];
+  }
+}
+
+void WelPackage::budget(Model& m) {
+  list_.budget(m, [&](int n, std::int64_t) { return static_cast<double>(list_.row(n)[3]); });
+}
 
 AQX_REGISTER_PACKAGE("WEL", WelPackage)
 

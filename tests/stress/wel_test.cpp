@@ -1,5 +1,7 @@
 // WEL and the boundary-list mechanism, driven phase by phase on a small hand-built grid: options,
 // echo table, reuse, equation terms, the budget row and the three ways of reporting cell flows.
+#include "stress/wel.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -39,9 +41,8 @@ class WelRun {
     io::openExisting(kWelUnit, (dir_ / "wel.dat").string());
     io::open(kCbcUnit, (dir_ / "cbc.bin").string(), io::Form::Stream);
     m_.PKGUNIT[kWEL] = kWelUnit;
-    PackageFactory make = findPackage("WEL");
-    EXPECT_NE(make, nullptr);
-    wel_ = make();
+    wel_ = std::make_unique<WelPackage>();
+    EXPECT_NE(findPackage("WEL"), nullptr);
   }
   ~WelRun() { io::closeRange(1, 96); }
 
