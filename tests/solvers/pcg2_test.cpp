@@ -400,3 +400,104 @@ TEST(Pcg2, StopsWhenDiagonalCannotBeScaled) {
 
 }  // namespace
 }  // namespace aqx
+
+namespace aqx {
+namespace {
+
+// The two input records, their echo with the replaced zero values, and the end-of-step report.
+class Pcg2Listing : public ::testing::Test {
+ protected:
+  std::string runStep(const std::string& input, int ksteps = 1) {
+    test::TempDir dir;
+    dir.write("pcg.dat", input);
+    const Problem p = mixedProblem();
+    p.install(m_);
+    m_.LISTUNIT = 6;
+    m_.PKGUNIT[kPCG] = 19;
+    io::open(6, (dir / "out.lst").string());
+    io::openExisting(19, (dir / "pcg.dat").string());
+    pcg_.allocate(m_);
+    pcg_.readPrepare(m_);
+    m_.NSTEPS = 3;
+    m_.KPERIOD = 1;
+    for (m_.KSTEP = 1; m_.KSTEP <= ksteps; ++m_.KSTEP) {
+      for (m_.KOUTER = 1; m_.KOUTER <= m_.MXITER; ++m_.KOUTER) {
+        p.formulate(m_);
+        pcg_.solve(m_);
+        if (m_.CONVERGED) break;
+      }
+    }
+    io::close(19);
+    io::close(6);
+    return dir.readText("out.lst");
+  }
+  Model m_;
+  Pcg2Package pcg_;
+};
+
+TEST_F(Pcg2Listing, EchoAndTablesOfSevenInnerIterations) {
+  const std::string lst = runStep(
+      "         1         7         2         0\n"
+      "       0.0       0.0       0.0         2         0         0       0.0\n");
+  EXPECT_EQ(m_.pcg.PCGCONSECLIM, 1);
+  EXPECT_EQ(m_.pcg.PCGINNERTOT, 0);
+  EXPECT_EQ(pcg_.POLYB(), 2.0f);
+  const std::vector<std::string> want = {
+      "0PCG2 -- CONJUGATE GRADIENT SOLUTION PACKAGE, VERSION 2.1, 6/1/95",
+      " MAXIMUM OF   1 CALLS OF SOLUTION ROUTINE",
+      " MAXIMUM OF   7 INTERNAL ITERATIONS PER CALL TO SOLUTION ROUTINE",
+      " MATRIX PRECONDITIONING TYPE :    2",
+  };
+  const std::vector<std::string> got = test::lines(lst);
+  ASSERT_GE(got.size(), 30u) << lst;
+  for (std::size_t q = 0; q < want.size(); ++q) EXPECT_EQ(got[q], want[q]);
+  EXPECT_NE(lst.find("                                                          THE MATRIX WILL BE SCALED\n"),
+            std::string::npos)
+      << lst;
+  EXPECT_NE(lst.find("PCG HEAD AND RESIDUAL CHANGE PRINTOUT INTERVAL =      999\n"), std::string::npos)
+      << lst;
+  EXPECT_NE(lst.find("DAMPING PARAMETER =    0.10000E+01\n"), std::string::npos) << lst;
+  EXPECT_NE(
+      lst.find("\n0\n     1 CALLS TO PCG ROUTINE FOR TIME STEP   1 IN STRESS PERIOD  1\n"
+               "     7 TOTAL ITERATIONS\n"
+               "0B OF THE POLYNOMIAL PRECONDITIONING METHOD:   0.2000E+01\n"
+               "0MAXIMUM HEAD CHANGE FOR EACH ITERATION (1 INDICATES THE FIRST INNER ITERATION):\n"
+               "0    HEAD CHANGE  LAYER,ROW,COL    HEAD CHANGE  LAYER,ROW,COL    HEAD CHANGE  LAYER,ROW,COL"
+               "    HEAD CHANGE  LAYER,ROW,COL\n"),
+      std::string::npos)
+      << lst;
+  // Four entries, then three, in each table.
+  std::size_t head = lst.find("0MAXIMUM HEAD CHANGE");
+  std::size_t resid = lst.find("0MAXIMUM RESIDUAL FOR EACH ITERATION");
+  ASSERT_NE(resid, std::string::npos);
+  const std::vector<std::string> h = test::lines(lst.substr(head, resid - head));
+  ASSERT_EQ(h.size(), 6u) << lst;
+  EXPECT_EQ(h[3].size(), 1u + 4u * 30u) << h[3];
+  EXPECT_EQ(h[4].size(), 1u + 3u * 30u) << h[4];
+  EXPECT_EQ(h[3].substr(0, 4), "   1");  // first inner iteration flagged
+  EXPECT_EQ(h[5], "0");
+}
+
+TEST_F(Pcg2Listing, PrintLimitOneWritesOnlyTheSummaryAndTwoNothing) {
+  const std::string one = runStep(
+      "         1         5         1         0\n"
+      "       0.0       0.0       1.0         0         1         1       1.0\n",
+      2);
+  EXPECT_NE(
+      one.find(
+          "\n     1 CALLS TO PCG ROUTINE FOR TIME STEP   2 IN STRESS PERIOD  1\n     5 TOTAL ITERATIONS\n"),
+      std::string::npos)
+      << one;
+  EXPECT_EQ(one.find("MAXIMUM HEAD CHANGE"), std::string::npos);
+}
+
+TEST_F(Pcg2Listing, PrintLimitTwoWritesNothingButClearsTheCount) {
+  const std::string two = runStep(
+      "         1         5         1         0\n"
+      "       0.0       0.0       1.0         0         1         2       1.0\n");
+  EXPECT_EQ(two.find("CALLS TO PCG ROUTINE FOR TIME STEP"), std::string::npos) << two;
+  EXPECT_EQ(m_.pcg.PCGINNERTOT, 0);
+}
+
+}  // namespace
+}  // namespace aqx
