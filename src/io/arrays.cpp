@@ -1,5 +1,6 @@
 #include "io/arrays.hpp"
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -172,6 +173,14 @@ void binaryRead(int unit, std::string_view name, int listunit, Fn&& fn) {
   }
 }
 
+// The unit of a negative (binary) location. The most negative integer has no positive
+// counterpart: it names no unit, and negating it would overflow.
+int binaryUnit(int location) {
+  if (location == INT_MIN)
+    throw IoError("unit not open", location, "", 0, "unit " + std::to_string(location) + " is not open");
+  return -location;
+}
+
 void closeIfOpenClose(const Control& c) {
   if (c.openClose) close(OPENCLOSEUNIT);
 }
@@ -228,7 +237,7 @@ void READRMAT(float* values, std::string_view name, int rows, int columns, int k
     textHeading2D(name, k, c.location, c.format, listunit);
     readRowsText(values, rows, columns, c.location, c.format);
   } else {
-    const int unit = -c.location;
+    const int unit = binaryUnit(c.location);
     if (k > 0) {
       write(listunit, AQX_FMT("(1X///11X,A,' FOR LAYER',I4/1X,'READING BINARY ON UNIT',I4)"), name, k, unit);
     } else if (k == 0) {
@@ -334,7 +343,7 @@ void READIMAT(int* values, std::string_view name, int rows, int columns, int k, 
     textHeading2D(name, k, c.location, c.format, listunit);
     readRowsText(values, rows, columns, c.location, c.format);
   } else {
-    const int unit = -c.location;
+    const int unit = binaryUnit(c.location);
     if (k > 0) {
       write(listunit, AQX_FMT("(1X///11X,A,' FOR LAYER',I4/1X,'READING BINARY ON UNIT',I4)"), name, k, unit);
     } else if (k == 0) {
