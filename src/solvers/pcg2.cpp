@@ -1,12 +1,23 @@
 #include "solvers/pcg2.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "io/record.hpp"
+
+// The row kernels select between a computed value and 0 per cell; letting the compiler assume
+// that floating-point operations do not trap allows it to compute both and blend them in vector
+// registers. Results are unchanged: the same operations run in the same order for every cell.
+#if defined(__GNUC__) && !defined(__clang__)
+#define AQX_VECTOR_LOOPS __attribute__((optimize("no-trapping-math")))
+#else
+#define AQX_VECTOR_LOOPS
+#endif
 
 namespace aqx {
 
@@ -287,9 +298,9 @@ restart:
         const float cN = i > 1 ? cc[n - nc] : 0.0f, dN = i > 1 ? d[n - nc] : 0.0f;
         const float cA = k > 1 ? cv[n - nrc] : 0.0f, dA = k > 1 ? d[n - nrc] : 0.0f;
         float wn = rhs[n];
-        if (dW != 0.0f) wn -= cW * w[n - 1] / dW;
-        if (dN != 0.0f) wn -= cN * w[n - nc] / dN;
         if (dA != 0.0f) wn -= cA * w[n - nrc] / dA;
+        if (dN != 0.0f) wn -= cN * w[n - nc] / dN;
+        if (dW != 0.0f) wn -= cW * w[n - 1] / dW;
         w[n] = wn;
         const float sum6 =
             (j < nc ? cr[n] : 0.0f) + cW + (i < nr ? cc[n] : 0.0f) + cN + (k < nl ? cv[n] : 0.0f) + cA;
@@ -328,7 +339,8 @@ restart:
 // in the row. The sweeps below work on kSkew rows of a layer at once, each row one column behind
 // the row before it (ahead of it going backward), so that every cell still follows its earlier
 // neighbours while the chains of several rows overlap in the processor. Every cell is computed
-// by exactly the same operations as in a plain row-by-row sweep.
+// by exactly the same operations as in a plain row-by-row sweep. Within a cell the term of the
+// neighbour in the same row comes last, so only it lies on the chain.
 constexpr int kSkew = 4;
 
 template <class Cell>
@@ -372,9 +384,9 @@ void Pcg2Package::forward(Model& m) {
       const std::int64_t n = base + static_cast<std::int64_t>(i) * nc + j;
       if (ib[n] <= 0) return;
       float wn = rhs[n];
-      if (j > 1 && d[n - 1] != 0.0f) wn -= cr[n - 1] * w[n - 1] / d[n - 1];
-      if (i > 1 && d[n - nc] != 0.0f) wn -= cc[n - nc] * w[n - nc] / d[n - nc];
       if (above && d[n - nrc] != 0.0f) wn -= cv[n - nrc] * w[n - nrc] / d[n - nrc];
+      if (i > 1 && d[n - nc] != 0.0f) wn -= cc[n - nc] * w[n - nc] / d[n - nc];
+      if (j > 1 && d[n - 1] != 0.0f) wn -= cr[n - 1] * w[n - 1] / d[n - 1];
       w[n] = wn;
     });
   }
@@ -396,13 +408,57 @@ void Pcg2Package::backward(Model& m) {
       if (ib[n] <= 0) return;
       const float dn = d[n];
       float zn = w[n] / dn;
-      if (j < nc) zn -= cr[n] * z[n + 1] / dn;
-      if (i < nr) zn -= cc[n] * z[n + nc] / dn;
       if (below) zn -= cv[n] * z[n + nrc] / dn;
+      if (i < nr) zn -= cc[n] * z[n + nc] / dn;
+      if (j < nc) zn -= cr[n] * z[n + 1] / dn;
       z[n] = zn;
     });
   }
 }
+
+namespace {
+
+// One row of a polynomial-preconditioner product, out = c*RHS + (off-diagonal part)*in - in, for
+// variable-head cells (others get 0); row-constant neighbours are template flags as above.
+template <bool kS, bool kN, bool kB, bool kA>
+AQX_VECTOR_LOOPS void polyRow(const float* __restrict cr, const float* __restrict cc,
+                              const float* __restrict cv, const float* __restrict rhs,
+                              const float* __restrict in, const int* __restrict ib, float* __restrict out,
+                              float c, std::int64_t n0, int nc, std::int64_t nrc) {
+  auto cell = [&](std::int64_t n, bool hasE, bool hasW) {
+    float sum = 0.0f;
+    if (hasE) sum += cr[n] * in[n + 1];
+    if (hasW) sum += cr[n - 1] * in[n - 1];
+    if constexpr (kS) sum += cc[n] * in[n + nc];
+    if constexpr (kN) sum += cc[n - nc] * in[n - nc];
+    if constexpr (kB) sum += cv[n] * in[n + nrc];
+    if constexpr (kA) sum += cv[n - nrc] * in[n - nrc];
+    out[n] = ib[n] > 0 ? c * rhs[n] + sum - in[n] : 0.0f;
+  };
+  cell(n0, nc > 1, false);
+  for (std::int64_t n = n0 + 1; n < n0 + nc - 1; ++n) {
+    float sum = 0.0f;
+    sum += cr[n] * in[n + 1];
+    sum += cr[n - 1] * in[n - 1];
+    if constexpr (kS) sum += cc[n] * in[n + nc];
+    if constexpr (kN) sum += cc[n - nc] * in[n - nc];
+    if constexpr (kB) sum += cv[n] * in[n + nrc];
+    if constexpr (kA) sum += cv[n - nrc] * in[n - nrc];
+    const float o = c * rhs[n] + sum - in[n];
+    out[n] = ib[n] > 0 ? o : 0.0f;
+  }
+  if (nc > 1) cell(n0 + nc - 1, false, true);
+}
+
+using PolyRowFn = void (*)(const float*, const float*, const float*, const float*, const float*, const int*,
+                           float*, float, std::int64_t, int, std::int64_t);
+
+template <int... kFlags>
+constexpr std::array<PolyRowFn, 16> polyRowTable(std::integer_sequence<int, kFlags...>) {
+  return {&polyRow<(kFlags & 1) != 0, (kFlags & 2) != 0, (kFlags & 4) != 0, (kFlags & 8) != 0>...};
+}
+
+}  // namespace
 
 // Polynomial preconditioner on the scaled matrix A (unit negative diagonal):
 // PCGZ = (A^3 + c1*A^2 + c2*A + c3) * r, as three products out = c*r + A*in.
@@ -418,23 +474,12 @@ void Pcg2Package::polynomial(Model& m) {
   // Constant-head and inactive cells carry 0 in every input vector here (their residual was
   // cleared and every product leaves them at 0), so their terms drop out without a test.
   auto product = [&](const float* in, float* out, float c) {
-    std::int64_t n = 0;
+    static constexpr auto table = polyRowTable(std::make_integer_sequence<int, 16>{});
+    std::int64_t n0 = 0;
     for (int k = 1; k <= nl; ++k) {
-      for (int i = 1; i <= nr; ++i) {
-        for (int j = 1; j <= nc; ++j, ++n) {
-          if (ib[n] <= 0) {
-            out[n] = 0.0f;
-            continue;
-          }
-          float sum = 0.0f;
-          if (j < nc) sum += cr[n] * in[n + 1];
-          if (j > 1) sum += cr[n - 1] * in[n - 1];
-          if (i < nr) sum += cc[n] * in[n + nc];
-          if (i > 1) sum += cc[n - nc] * in[n - nc];
-          if (k < nl) sum += cv[n] * in[n + nrc];
-          if (k > 1) sum += cv[n - nrc] * in[n - nrc];
-          out[n] = c * rhs[n] + sum - in[n];
-        }
+      for (int i = 1; i <= nr; ++i, n0 += nc) {
+        const int flags = (i < nr ? 1 : 0) | (i > 1 ? 2 : 0) | (k < nl ? 4 : 0) | (k > 1 ? 8 : 0);
+        table[flags](cr, cc, cv, rhs, in, ib, out, c, n0, nc, nrc);
       }
     }
   };
@@ -443,9 +488,105 @@ void Pcg2Package::polynomial(Model& m) {
   product(v_, z_, c3);
 }
 
-void Pcg2Package::solve(Model& m) {
+namespace {
+
+// Matrix product PCGV = A PCGP over one row of a layer, variable-head cells only (others get 0).
+// The neighbours that exist for the whole row (next/previous row, layer below/above) are template
+// flags, so the cells between the first and last column run without tests and vectorise; the two
+// end cells take the general path. Every cell adds its terms in the same order either way.
+template <bool kScaled, bool kS, bool kN, bool kB, bool kA>
+AQX_VECTOR_LOOPS void rowProduct(const float* __restrict cr, const float* __restrict cc,
+                                 const float* __restrict cv, const float* __restrict hc,
+                                 const float* __restrict p, const int* __restrict ib, float* __restrict v,
+                                 std::int64_t n0, int nc, std::int64_t nrc) {
+  auto cell = [&](std::int64_t n, bool hasE, bool hasW) {
+    const float pn = p[n];
+    float sum = 0.0f;
+    if constexpr (kScaled) {
+      if (hasE) sum += cr[n] * p[n + 1];
+      if (hasW) sum += cr[n - 1] * p[n - 1];
+      if constexpr (kS) sum += cc[n] * p[n + nc];
+      if constexpr (kN) sum += cc[n - nc] * p[n - nc];
+      if constexpr (kB) sum += cv[n] * p[n + nrc];
+      if constexpr (kA) sum += cv[n - nrc] * p[n - nrc];
+      sum -= pn;
+    } else {
+      if (hasE) sum += cr[n] * (p[n + 1] - pn);
+      if (hasW) sum += cr[n - 1] * (p[n - 1] - pn);
+      if constexpr (kS) sum += cc[n] * (p[n + nc] - pn);
+      if constexpr (kN) sum += cc[n - nc] * (p[n - nc] - pn);
+      if constexpr (kB) sum += cv[n] * (p[n + nrc] - pn);
+      if constexpr (kA) sum += cv[n - nrc] * (p[n - nrc] - pn);
+      sum += hc[n] * pn;
+    }
+    v[n] = ib[n] > 0 ? sum : 0.0f;
+  };
+  cell(n0, nc > 1, false);
+  for (std::int64_t n = n0 + 1; n < n0 + nc - 1; ++n) {
+    const float pn = p[n];
+    float sum = 0.0f;
+    if constexpr (kScaled) {
+      sum += cr[n] * p[n + 1];
+      sum += cr[n - 1] * p[n - 1];
+      if constexpr (kS) sum += cc[n] * p[n + nc];
+      if constexpr (kN) sum += cc[n - nc] * p[n - nc];
+      if constexpr (kB) sum += cv[n] * p[n + nrc];
+      if constexpr (kA) sum += cv[n - nrc] * p[n - nrc];
+      sum -= pn;
+    } else {
+      sum += cr[n] * (p[n + 1] - pn);
+      sum += cr[n - 1] * (p[n - 1] - pn);
+      if constexpr (kS) sum += cc[n] * (p[n + nc] - pn);
+      if constexpr (kN) sum += cc[n - nc] * (p[n - nc] - pn);
+      if constexpr (kB) sum += cv[n] * (p[n + nrc] - pn);
+      if constexpr (kA) sum += cv[n - nrc] * (p[n - nrc] - pn);
+      sum += hc[n] * pn;
+    }
+    v[n] = ib[n] > 0 ? sum : 0.0f;
+  }
+  if (nc > 1) cell(n0 + nc - 1, false, true);
+}
+
+template <bool kScaled>
+using RowProductFn = void (*)(const float*, const float*, const float*, const float*, const float*,
+                              const int*, float*, std::int64_t, int, std::int64_t);
+
+template <bool kScaled, int kFlags>
+constexpr RowProductFn<kScaled> rowProductOf() {
+  return &rowProduct<kScaled, (kFlags & 1) != 0, (kFlags & 2) != 0, (kFlags & 4) != 0, (kFlags & 8) != 0>;
+}
+
+template <bool kScaled, int... kFlags>
+constexpr std::array<RowProductFn<kScaled>, 16> rowProductTable(std::integer_sequence<int, kFlags...>) {
+  return {rowProductOf<kScaled, kFlags>()...};
+}
+
+template <bool kScaled>
+double matrixProductOf(const Model& m, const float* p, float* v) {
+  static constexpr auto table = rowProductTable<kScaled>(std::make_integer_sequence<int, 16>{});
   const int nc = m.NCOLS, nr = m.NROWS, nl = m.NLAYER;
   const std::int64_t nrc = static_cast<std::int64_t>(nc) * nr;
+  double pi = 0.0;
+  std::int64_t n0 = 0;
+  for (int k = 1; k <= nl; ++k) {
+    for (int i = 1; i <= nr; ++i, n0 += nc) {
+      const int flags = (i < nr ? 1 : 0) | (i > 1 ? 2 : 0) | (k < nl ? 4 : 0) | (k > 1 ? 8 : 0);
+      table[flags](m.CONDR, m.CONDC, m.CONDV, m.HCOEF, p, m.IBOUND, v, n0, nc, nrc);
+      // Cells other than variable-head ones hold 0 in v and add nothing to the sum.
+      for (std::int64_t n = n0; n < n0 + nc; ++n) pi += static_cast<double>(v[n]) * p[n];
+    }
+  }
+  return pi;
+}
+
+}  // namespace
+
+// Step 5.4: PCGV = A PCGP over the variable-head cells and pi = PCGP . PCGV.
+double Pcg2Package::matrixProduct(Model& m) {
+  return s_.IPRECOND == 2 ? matrixProductOf<true>(m, p_, v_) : matrixProductOf<false>(m, p_, v_);
+}
+
+void Pcg2Package::solve(Model& m) {
   const std::int64_t ncell = m.NCELLS;
   const bool scaled = s_.IPRECOND == 2;
   const int* ib = m.IBOUND;
@@ -466,9 +607,6 @@ void Pcg2Package::solve(Model& m) {
   if (m.KOUTER == 1) tot = 0;
   m.CONVERGED = 0;
   bool innerClosed = false;
-  const float* cr = m.CONDR;
-  const float* cc = m.CONDC;
-  const float* cv = m.CONDV;
   const float* hc = m.HCOEF;
   const double damp = s_.DAMPFAC;
   double rhoOld = 0.0;
@@ -498,44 +636,7 @@ void Pcg2Package::solve(Model& m) {
     }
     rhoOld = rho;
 
-    // v = A p over the variable-head cells, pi = p . A p.
-    double pi = 0.0;
-    {
-      std::int64_t n = 0;
-      for (int k = 1; k <= nl; ++k) {
-        for (int i = 1; i <= nr; ++i) {
-          for (int j = 1; j <= nc; ++j, ++n) {
-            if (ib[n] <= 0) {
-              v_[n] = 0.0f;
-              continue;
-            }
-            const float pn = p_[n];
-            float sum;
-            if (scaled) {
-              sum = 0.0f;
-              if (j < nc) sum += cr[n] * p_[n + 1];
-              if (j > 1) sum += cr[n - 1] * p_[n - 1];
-              if (i < nr) sum += cc[n] * p_[n + nc];
-              if (i > 1) sum += cc[n - nc] * p_[n - nc];
-              if (k < nl) sum += cv[n] * p_[n + nrc];
-              if (k > 1) sum += cv[n - nrc] * p_[n - nrc];
-              sum -= pn;
-            } else {
-              sum = 0.0f;
-              if (j < nc) sum += cr[n] * (p_[n + 1] - pn);
-              if (j > 1) sum += cr[n - 1] * (p_[n - 1] - pn);
-              if (i < nr) sum += cc[n] * (p_[n + nc] - pn);
-              if (i > 1) sum += cc[n - nc] * (p_[n - nc] - pn);
-              if (k < nl) sum += cv[n] * (p_[n + nrc] - pn);
-              if (k > 1) sum += cv[n - nrc] * (p_[n - nrc] - pn);
-              sum += hc[n] * pn;
-            }
-            v_[n] = sum;
-            pi += static_cast<double>(sum) * pn;
-          }
-        }
-      }
-    }
+    const double pi = matrixProduct(m);
 
     double alpha;
     if (pi != 0.0) {
@@ -548,11 +649,23 @@ void Pcg2Package::solve(Model& m) {
       alpha = 1.0;
     }
 
-    // Update heads and residuals; remember the largest change and residual (first on ties).
+    // Update heads and residuals. Cells other than variable-head ones have p = 0 and v = 0 here
+    // (and a residual of 0), so the update leaves them as they are and needs no test.
+    const double dampAlpha = damp * alpha;
+    {
+      const float* __restrict p = p_;
+      const float* __restrict v = v_;
+      double* __restrict hh = h;
+      float* __restrict r = rhs;
+      for (std::int64_t n = 0; n < ncell; ++n) {
+        hh[n] += damp * (alpha * p[n]);
+        r[n] = static_cast<float>(r[n] - dampAlpha * v[n]);
+      }
+    }
+    // The largest head change and residual of the variable-head cells (first one on ties).
     double bigH = 0.0, absH = 0.0;
     float bigR = 0.0f, absR = 0.0f;
     std::int64_t cellH = -1, cellR = -1;
-    const double dampAlpha = damp * alpha;
     for (std::int64_t n = 0; n < ncell; ++n) {
       if (ib[n] <= 0) continue;
       const double dh = alpha * p_[n];
@@ -562,13 +675,10 @@ void Pcg2Package::solve(Model& m) {
         bigH = dh;
         cellH = n;
       }
-      h[n] += damp * dh;
-      const float r = static_cast<float>(rhs[n] - dampAlpha * v_[n]);
-      rhs[n] = r;
-      const float ar = std::fabs(r);
+      const float ar = std::fabs(rhs[n]);
       if (cellR < 0 || ar > absR) {
         absR = ar;
-        bigR = r;
+        bigR = rhs[n];
         cellR = n;
       }
     }

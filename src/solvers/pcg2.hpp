@@ -53,6 +53,7 @@ class Pcg2Package : public Package {
   void forward(Model& m);
   void backward(Model& m);
   void polynomial(Model& m);
+  double matrixProduct(Model& m);
   void endOfStep(Model& m);
 
   Settings s_;
