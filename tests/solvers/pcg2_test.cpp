@@ -501,3 +501,36 @@ TEST_F(Pcg2Listing, PrintLimitTwoWritesNothingButClearsTheCount) {
 
 }  // namespace
 }  // namespace aqx
+
+namespace aqx {
+namespace {
+
+// Settings that leave the solver without a way to iterate stop the run at allocation.
+TEST(Pcg2Input, RefusesNoInnerIterationsAndUnknownPreconditioner) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"         5         0         1         0\n",
+       " NUMBER OF INTERNAL ITERATIONS PER CALL MUST BE AT LEAST 1."},
+      {"         5        10         3         0\n", " MATRIX PRECONDITIONING TYPE MUST BE 1 OR 2."},
+  };
+  for (const auto& [input, message] : cases) {
+    test::TempDir dir;
+    dir.write("pcg.dat", input);
+    Model m;
+    m.work->reset();
+    m.NLAYER = m.NROWS = m.NCOLS = 2;
+    m.NCELLS = 8;
+    m.LISTUNIT = 6;
+    m.PKGUNIT[kPCG] = 19;
+    io::open(6, (dir / "out.lst").string());
+    io::openExisting(19, (dir / "pcg.dat").string());
+    Pcg2Package pcg;
+    EXPECT_THROW(pcg.allocate(m), io::RunStop);
+    io::close(19);
+    io::close(6);
+    const std::string lst = dir.readText("out.lst");
+    EXPECT_NE(lst.find(message), std::string::npos) << lst;
+  }
+}
+
+}  // namespace
+}  // namespace aqx
