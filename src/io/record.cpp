@@ -69,6 +69,9 @@ void runFormat(const Format::Impl& f, H& h) {
         ++pc;
         break;
       case OpCode::X:
+        h.skipX(static_cast<std::size_t>(op.w));
+        ++pc;
+        break;
       case OpCode::TR:
         h.pos += static_cast<std::size_t>(op.w);
         ++pc;
@@ -167,6 +170,10 @@ class Writer {
   bool blankZero = false;
 
   bool more() const { return cur_.more(); }
+
+  // nX writes n blanks, also at the end of a record: "(1X)" is a line holding one blank, which
+  // keeps the first column of every listing line a real character.
+  void skipX(std::size_t n) { field(n); }
 
   [[noreturn]] void formatError(const std::string& why) {
     if (unit_) throw FormatError(why, unit_->number, unit_->name);
@@ -342,6 +349,7 @@ class Reader {
       : line_(first), cur_(items), unit_(unit) {}
 
   std::size_t pos = 0;
+  void skipX(std::size_t n) { pos += n; }
   int scale = 0;
   bool plus = false;
   bool blankZero = false;

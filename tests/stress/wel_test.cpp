@@ -145,11 +145,11 @@ TEST(Wel, OptionsEchoEquationsAndCompactRecords) {
                   "         35 ELEMENTS IN X ARRAY ARE USED BY WEL\n"))
       << lst;
   EXPECT_TRUE(has(lst,
-                  "\n\n     5 WELLS\n\n"
-                  " LAYER   ROW   COL   STRESS RATE   WELL NO.  IFACE             Q2              \n"
+                  " \n\n     5 WELLS\n \n"
+                  " LAYER   ROW   COL   STRESS RATE   WELL NO.  IFACE             Q2                \n"
                   " ------------------------------------------------------------------------------\n"
-                  "    1      2     3     100.00          1        3.0000            7.5000    \n"
-                  "    1      2     3    -40.000          2        1.0000           0.00000E+00\n"))
+                  "    1      2     3     100.00          1        3.0000            7.5000      \n"
+                  "    1      2     3    -40.000          2        1.0000           0.00000E+00  \n"))
       << lst;
   EXPECT_TRUE(has(lst, "\n REUSING WELLS FROM LAST STRESS PERIOD\n")) << lst;
   EXPECT_TRUE(has(lst, " UBDSV2 SAVING \"           WELLS\" ON UNIT  40 AT TIME STEP  1, STRESS PERIOD  1\n"))
@@ -239,7 +239,7 @@ TEST(Wel, FreeFormatRecords) {
   EXPECT_FLOAT_EQ(run.m().BUDVAL[0][2], 4.0f);
   EXPECT_FLOAT_EQ(run.m().BUDVAL[0][3], 3.5f);
   const std::string lst = run.listing();
-  EXPECT_TRUE(has(lst, "    1      3     3     4.0000          2        1.5000    \n")) << lst;
+  EXPECT_TRUE(has(lst, "    1      3     3     4.0000          2        1.5000      \n")) << lst;
 }
 
 struct StopCase {
