@@ -62,7 +62,7 @@ TEST(HostileFormat, HugeRepeatCountsOnDataAreBoundedByTheItems) {
   // Legal formats whose counts only say "as many as there are items".
   const int v[] = {1, 2, 3};
   EXPECT_EQ(io::writeInternal(15, io::Format("(2147483647I5)"), std::span<const int>(v)), "    1    2    3");
-  EXPECT_EQ(io::writeInternal(9, io::Format("(2147483647(1X,I2))"), std::span<const int>(v)), "  1  2  3");
+  EXPECT_EQ(io::writeInternal(10, io::Format("(2147483647(1X,I2))"), std::span<const int>(v)), "  1  2  3 ");
   int a = -1, b = -1;
   ASSERT_TRUE(io::readInternal("    7    8", io::Format("(2147483647I5)"), a, b));
   EXPECT_EQ(a, 7);
