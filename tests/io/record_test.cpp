@@ -73,6 +73,9 @@ TEST_F(RecordTest, NumericOutputEdges) {
       {"(G11.4E3)", 12.0, " 12.00     "},
       {"(G8.3)", 99999.0, ".100E+06"},
       {"(G7.3)", 123456.0, "*******"},
+      {"(F10.2)", HUGE_VAL, "  Infinity"},
+      {"(E8.2)", -HUGE_VAL, "    -Inf"},
+      {"(G5.1)", std::nan(""), "  NaN"},
   };
   for (const OutCase& c : cases) {
     std::string out = writeInternal(std::string(c.expected).size(), Format::runtime(c.format), c.value);
@@ -174,6 +177,12 @@ TEST_F(RecordTest, FixedFieldInput) {
   }
   EXPECT_FALSE(readInternal("1.5", AQX_FMT("(I5)"), i));
   EXPECT_FALSE(readInternal("99999999999", AQX_FMT("(I11)"), i));
+  // Positioning within the record; a field past its end reads blanks; a second record is not there.
+  EXPECT_TRUE(readInternal("  12  34", AQX_FMT("(T7,I2,TL6,I4,5X,I3)"), i, j, k));
+  EXPECT_EQ(i, 34);
+  EXPECT_EQ(j, 12);
+  EXPECT_EQ(k, 0);
+  EXPECT_FALSE(readInternal("  12", AQX_FMT("(I4/I4)"), i, j));
   std::string s(6, '?');
   EXPECT_TRUE(readInternal("abcdefgh", AQX_FMT("(A4)"), s));
   EXPECT_EQ(s, "abcd  ");
