@@ -347,6 +347,14 @@ TEST_F(RecordTest, UnitsOpenCloseAndReplace) {
   }
 }
 
+TEST_F(RecordTest, ListDirectedOutputIsOneLine) {
+  open(10, path("out.txt"));
+  writeList(10, "COUNT =", 42, " RATE", 2.5f, -0.125);
+  writeList(10, std::span<const int>(std::vector<int>{1, 2, 3}));
+  close(10);
+  EXPECT_EQ(dir.readBytes("out.txt"), " COUNT = 42 RATE 2.5 -0.125\r\n 1 2 3\r\n");
+}
+
 TEST_F(RecordTest, InternalWriteLimits) {
   EXPECT_EQ(writeInternal(8, AQX_FMT("(I3)"), 42), " 42     ");
   EXPECT_THROW(writeInternal(2, AQX_FMT("(I3)"), 42), IoError);
