@@ -109,6 +109,25 @@ void editF(char* out, int w, int d, int k, double x, bool plus) {
   // Cheap rejection of values whose integer part alone cannot fit.
   if (k == 0 && w <= 22 && ax >= kPow10[w]) return stars(out, w);
 
+  if (k == 0 && d > 0) {
+    // Without a scale factor the fixed-notation digits are the field as it stands ("0.46",
+    // "123.46"); only the optional leading zero and the sign remain to be decided.
+    char* b = g_conv + 1;
+    int len = static_cast<int>(std::to_chars(b, g_conv + kBuf, ax, std::chars_format::fixed, d).ptr - b);
+    if (b[0] == '0') {
+      int signLen = (neg || plus) ? 1 : 0;
+      if (len + signLen > w) {  // no room for the zero
+        ++b;
+        --len;
+      }
+    }
+    if (neg || plus) {
+      *--b = neg ? '-' : '+';
+      ++len;
+    }
+    return place(out, w, b, len);
+  }
+
   // Integer digits (ip, ni) and exactly d fraction digits (fp) of ax * 10^k rounded to d places.
   const char* ip = nullptr;
   int ni = 0;
