@@ -1,0 +1,90 @@
+// The block-centred flow package: layer types and averaging codes, cell properties, horizontal and
+// vertical conductances, storage, drying and wetting of convertible cells, and the budget of
+// storage, constant-head cells and flow across cell faces.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "driver/package.hpp"
+
+namespace aqx {
+
+namespace bcf {
+
+// The four horizontal averaging rules. On entry CONDC of layer k (1-based) holds the cell values
+// to average (transmissivity; hydraulic conductivity for the unconfined rule, which also takes the
+// saturated thickness of every cell in `thick`, a full grid array). They overwrite CONDC of the
+// layer and set CONDR; CONDR of the last column and CONDC of the last row are left alone.
+void averageHarmonic(float* CONDR, float* CONDC, const float* ANISO, const float* DELR, const float* DELC,
+                     int k, int ncol, int nrow);
+void averageArithmetic(float* CONDR, float* CONDC, const float* ANISO, const float* DELR, const float* DELC,
+                       int k, int ncol, int nrow);
+void averageLogarithmic(float* CONDR, float* CONDC, const float* ANISO, const float* DELR, const float* DELC,
+                        int k, int ncol, int nrow);
+void averageUnconfined(float* CONDR, float* CONDC, const float* ANISO, const float* DELR, const float* DELC,
+                       const float* thick, int k, int ncol, int nrow);
+
+// Logarithmic mean of two positive values (arithmetic mean when they are within half a percent).
+float logMean(float t1, float t2);
+
+// The 12-character name of an averaging code (0, 10, 20, 30).
+std::string_view averagingName(int layavg);
+
+}  // namespace bcf
+
+class BcfPackage : public Package {
+ public:
+  void allocate(Model& m) override;
+  void readPrepare(Model& m) override;
+  void advance(Model& m) override;
+  void formulate(Model& m) override;
+  void budget(Model& m) override;
+
+  // Scalars of record 1.
+  int ISTEADY = 0, IFLOWCB = 0, IWETTING = 0, IWETINTERVAL = 0, IWETEQN = 0;
+  float HEADDRY = 0.0f, WETFACTOR = 0.0f;
+
+  // Arrays (stretches of the work array); nullptr when not present.
+  float* STOR1 = nullptr;
+  float* STOR2 = nullptr;
+  float* ANISO = nullptr;
+  float* BOTTOM = nullptr;
+  float* HYDCOND = nullptr;
+  float* TOP = nullptr;
+  float* WETDRY = nullptr;
+  float* CVSAVE = nullptr;
+
+  int nconv = 0;  // layers of type 1 or 3
+  int ntop = 0;   // layers of type 2 or 3
+
+  bool transient() const { return ISTEADY == 0; }
+  bool wetting() const { return IWETTING != 0; }
+
+  // Per-phase pieces, public so that they can be exercised one by one.
+  void decodeLayers(Model& m, const int* codes);  // layer codes -> LAYCON, LAYAVG, positions; listed
+  void takeArrays(Model& m);                      // the package's stretches of the work array
+  void prepare(Model& m);  // conductances, elimination, storage capacities (after all arrays are read)
+  void recomputeLayer(Model& m, int k, int kb, int kt);
+  void budgetStorage(Model& m);
+  void budgetConstantHead(Model& m);
+  void budgetFaces(Model& m, int direction);
+
+ private:
+  // Conversion log of one layer pass.
+  struct LogEntry {
+    const char* kind;
+    int row, col;
+  };
+  std::array<LogEntry, 5> pending_{};
+  int npending_ = 0;
+  bool headingWritten_ = false;
+  void logConversion(Model& m, int k, const char* kind, int i, int j);
+  void flushLog(Model& m, int k);
+
+  // Convertible and top positions of every layer (0 when the layer has none).
+  std::array<int, 200> convPos_{};
+  std::array<int, 200> topPos_{};
+};
+
+}  // namespace aqx

@@ -1,0 +1,360 @@
+// Strongly implicit procedure solver.
+#include "solvers/sip.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <span>
+
+#include "io/record.hpp"
+
+namespace aqx {
+
+namespace sip {
+
+void parametersFromSeed(float seed, int n, float* wparm) {
+  for (int i = 1; i <= n; ++i) {
+    // With a single parameter the exponent is taken as 0: the parameter is 0, as the first one
+    // always is.
+    const float e = n > 1 ? static_cast<float>(i - 1) / static_cast<float>(n - 1) : 0.0f;
+    wparm[i - 1] = 1.0f - std::pow(seed, e);
+  }
+}
+
+void modelSeeds(const Model& m, float& average, float& least) {
+  const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
+  const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
+  const float pisq = 9.869604f;
+  const float pc = pisq / (2.0f * static_cast<float>(ncol) * static_cast<float>(ncol));
+  const float pr = pisq / (2.0f * static_cast<float>(nrow) * static_cast<float>(nrow));
+  const float pl = pisq / (2.0f * static_cast<float>(nlay) * static_cast<float>(nlay));
+  least = 1.0f;
+  double sum = 0.0;
+  std::int64_t count = 0;
+  for (int k = 1; k <= nlay; ++k) {
+    for (int i = 1; i <= nrow; ++i) {
+      for (int j = 1; j <= ncol; ++j) {
+        const std::int64_t n = m.cell(k, i, j);
+        if (m.IBOUND[n] <= 0) continue;
+        auto pair = [](float a, float b, float& mx, float& mn) {
+          mx = std::max(a, b);
+          mn = std::min(a, b);
+          if (mn == 0.0f) mn = mx;
+        };
+        float cmax, cmin, rmax, rmin, lmax, lmin;
+        pair(j > 1 ? m.CONDR[n - 1] : 0.0f, j < ncol ? m.CONDR[n] : 0.0f, cmax, cmin);
+        pair(i > 1 ? m.CONDC[n - ncol] : 0.0f, i < nrow ? m.CONDC[n] : 0.0f, rmax, rmin);
+        pair(k > 1 ? m.CONDV[n - nrc] : 0.0f, k < nlay ? m.CONDV[n] : 0.0f, lmax, lmin);
+        const float wcol = cmin == 0.0f ? 1.0f : pc / ((lmax + rmax) / cmin + 1.0f);
+        const float wrow = rmin == 0.0f ? 1.0f : pr / ((lmax + cmax) / rmin + 1.0f);
+        const float wlay = lmin == 0.0f ? 1.0f : pl / ((rmax + cmax) / lmin + 1.0f);
+        const float seed = std::min({wcol, wrow, wlay});
+        least = std::min(least, seed);
+        sum += seed;
+        ++count;
+      }
+    }
+  }
+  average = count > 0 ? static_cast<float>(sum / static_cast<double>(count)) : 1.0f;
+}
+
+}  // namespace sip
+
+namespace {
+
+int clampInt(std::int64_t v) { return v > INT_MAX ? INT_MAX : static_cast<int>(v); }
+
+[[noreturn]] void zeroPivot(int listunit, int k, int i, int j) {
+  io::write(listunit,
+            AQX_FMT("(1X/1X,'DIVIDE BY 0 IN SIP AT LAYER',I3,',  ROW',I4,',  COLUMN',I4/1X,'THIS CAN OCCUR WHEN A "
+                    "CELL IS CONNECTED TO THE REST OF'/1X,'THE MODEL THROUGH A SINGLE CONDUCTANCE BRANCH.  CHECK'/1X,"
+                    "'FOR THIS SITUATION AT THE INDICATED CELL.')"),
+            k, i, j);
+  io::stopRun();
+}
+
+// The largest head change of one call.
+struct Largest {
+  float abs = 0.0f;
+  float signedValue = 0.0f;
+  int k = 0, i = 0, j = 0;
+};
+
+// One factorization and substitution. In odd iterations (Odd true) layers and rows run forward;
+// in even ones backward; columns always run forward. "Back" neighbours are those visited just
+// before a cell along each direction, "front" those visited after it.
+template <bool Odd>
+void sweep(const Model& m, double w, double accel, float* FE, float* FF, float* FG, float* V, Largest& big) {
+  const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
+  const std::int64_t nc = ncol;
+  const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
+  const int* IBOUND = m.IBOUND;
+  const float* CONDR = m.CONDR;
+  const float* CONDC = m.CONDC;
+  const float* CONDV = m.CONDV;
+  const float* HCOEF = m.HCOEF;
+  const float* RHS = m.RHS;
+  double* HNEW = m.HEADNEW;
+  const std::int64_t zOff = Odd ? -nrc : nrc;  // back layer
+  const std::int64_t bOff = Odd ? -nc : nc;    // back row
+
+  // Forward pass.
+  for (int kk = 0; kk < nlay; ++kk) {
+    const int k = Odd ? kk + 1 : nlay - kk;
+    const bool hasZ = Odd ? k > 1 : k < nlay;
+    const bool hasS = Odd ? k < nlay : k > 1;
+    for (int ii = 0; ii < nrow; ++ii) {
+      const int i = Odd ? ii + 1 : nrow - ii;
+      const bool hasB = Odd ? i > 1 : i < nrow;
+      const bool hasH = Odd ? i < nrow : i > 1;
+      const std::int64_t row = nrc * (k - 1) + nc * (i - 1);
+      // Conductances toward the back and front layer and row, for this row of cells.
+      const float* cz = hasZ ? CONDV + (Odd ? row - nrc : row) : nullptr;
+      const float* cs = hasS ? CONDV + (Odd ? row : row - nrc) : nullptr;
+      const float* cb = hasB ? CONDC + (Odd ? row - nc : row) : nullptr;
+      const float* ch = hasH ? CONDC + (Odd ? row : row - nc) : nullptr;
+      double fed = 0.0, ffd = 0.0, fgd = 0.0, vd = 0.0;  // the back column neighbour
+      for (int jj = 0; jj < ncol; ++jj) {
+        const std::int64_t n = row + jj;
+        if (IBOUND[n] <= 0) {
+          FE[n] = FF[n] = FG[n] = V[n] = 0.0f;
+          fed = ffd = fgd = vd = 0.0;
+          continue;
+        }
+        double Z = 0.0, fez = 0.0, ffz = 0.0, fgz = 0.0, vz = 0.0, hz = 0.0;
+        if (cz) {
+          const std::int64_t nz = n + zOff;
+          Z = cz[jj];
+          fez = FE[nz];
+          ffz = FF[nz];
+          fgz = FG[nz];
+          vz = V[nz];
+          hz = HNEW[nz];
+        }
+        double B = 0.0, feb = 0.0, ffb = 0.0, fgb = 0.0, vb = 0.0, hb = 0.0;
+        if (cb) {
+          const std::int64_t nb = n + bOff;
+          B = cb[jj];
+          feb = FE[nb];
+          ffb = FF[nb];
+          fgb = FG[nb];
+          vb = V[nb];
+          hb = HNEW[nb];
+        }
+        double D = 0.0, hd = 0.0;
+        if (jj > 0) {
+          D = CONDR[n - 1];
+          hd = HNEW[n - 1];
+        }
+        double F = 0.0, hf = 0.0;
+        if (jj < ncol - 1) {
+          F = CONDR[n];
+          hf = HNEW[n + 1];
+        }
+        double H = 0.0, hh = 0.0;
+        if (ch) {
+          H = ch[jj];
+          hh = HNEW[n - bOff];
+        }
+        double S = 0.0, hs = 0.0;
+        if (cs) {
+          S = cs[jj];
+          hs = HNEW[n - zOff];
+        }
+        const double E = -(Z + B + D + F + H + S);
+        const double sz = fez + ffz;
+        const double sb = feb + fgb;
+        const double sd = ffd + fgd;
+        const double alpha = Z / (1.0 + w * sz);
+        const double beta = B / (1.0 + w * sb);
+        const double gamma = D / (1.0 + w * sd);
+        const double hc = HCOEF[n];
+        const double pivot =
+            E + hc + w * (alpha * sz + beta * sb + gamma * sd) - alpha * fgz - beta * ffb - gamma * fed;
+        if (pivot == 0.0) {
+          zeroPivot(m.LISTUNIT, k, i, jj + 1);
+        }
+        const float fe = static_cast<float>((F - w * (beta * feb + alpha * fez)) / pivot);
+        const float ff = static_cast<float>((H - w * (gamma * ffd + alpha * ffz)) / pivot);
+        const float fg = static_cast<float>((S - w * (beta * fgb + gamma * fgd)) / pivot);
+        const double res =
+            RHS[n] - Z * hz - B * hb - D * hd - F * hf - H * hh - S * hs - (E + hc) * HNEW[n];
+        const float v = static_cast<float>((accel * res - alpha * vz - beta * vb - gamma * vd) / pivot);
+        FE[n] = fe;
+        FF[n] = ff;
+        FG[n] = fg;
+        V[n] = v;
+        fed = fe;
+        ffd = ff;
+        fgd = fg;
+        vd = v;
+      }
+    }
+  }
+
+  // Backward pass, in exactly the reverse order.
+  for (int kk = nlay - 1; kk >= 0; --kk) {
+    const int k = Odd ? kk + 1 : nlay - kk;
+    const bool hasS = Odd ? k < nlay : k > 1;
+    for (int ii = nrow - 1; ii >= 0; --ii) {
+      const int i = Odd ? ii + 1 : nrow - ii;
+      const bool hasH = Odd ? i < nrow : i > 1;
+      const std::int64_t row = nrc * (k - 1) + nc * (i - 1);
+      const float* vs = hasS ? V + row - zOff : nullptr;
+      const float* vh = hasH ? V + row - bOff : nullptr;
+      double vf = 0.0;  // the front column neighbour
+      for (int jj = ncol - 1; jj >= 0; --jj) {
+        const std::int64_t n = row + jj;
+        if (IBOUND[n] <= 0) {
+          vf = 0.0;
+          continue;
+        }
+        double x = V[n];
+        x = x - FE[n] * vf;
+        if (vh) x = x - FF[n] * static_cast<double>(vh[jj]);
+        if (vs) x = x - FG[n] * static_cast<double>(vs[jj]);
+        const float change = static_cast<float>(x);
+        V[n] = change;
+        vf = change;
+        const float a = std::fabs(change);
+        if (a > big.abs) {
+          big.abs = a;
+          big.signedValue = change;
+          big.k = k;
+          big.i = i;
+          big.j = jj + 1;
+        }
+        HNEW[n] = HNEW[n] + static_cast<double>(change);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void SipPackage::allocate(Model& m) {
+  const int in = m.unitOf(kSIP);
+  const int out = m.LISTUNIT;
+  io::write(out,
+            AQX_FMT("(1X/1X,'SIP5 -- STRONGLY IMPLICIT PROCEDURE SOLUTION PACKAGE'/20X,'VERSION 5, 9/1/93',' INPUT "
+                    "READ FROM UNIT',I3)"),
+            in);
+  int mxiter = 0;
+  if (m.FREEFMT != 0) {
+    io::readList(in, mxiter, NITPARM);
+  } else {
+    io::read(in, AQX_FMT("(2I10)"), mxiter, NITPARM);
+  }
+  io::write(out, AQX_FMT("(1X,'MAXIMUM OF',I4,' ITERATIONS ALLOWED FOR CLOSURE'/1X,I2,' ITERATION PARAMETERS')"),
+            mxiter, NITPARM);
+  if (NITPARM < 1) {
+    // The parameters are used in turn, so there must be at least one.
+    io::write(out, AQX_FMT("(1X,'THE NUMBER OF ITERATION PARAMETERS MUST BE AT LEAST 1')"));
+    io::stopRun();
+  }
+  WorkArray& w = *m.work;
+  const std::int64_t before = w.XNEXT();
+  takeArrays(m, mxiter, NITPARM);
+  io::write(out, AQX_FMT("(1X,I10,' ELEMENTS IN X ARRAY ARE USED BY SIP')"), clampInt(w.XNEXT() - before));
+  io::write(out, AQX_FMT("(1X,I10,' ELEMENTS OF X ARRAY USED OUT OF ',I10)"), clampInt(w.used()),
+            clampInt(WorkArray::XSIZE));
+  if (w.tooSmall()) io::write(out, AQX_FMT("(1X,'   ***X ARRAY MUST BE DIMENSIONED LARGER***')"));
+}
+
+void SipPackage::takeArrays(Model& m, int mxiter, int nitparm) {
+  WorkArray& w = *m.work;
+  m.MXITER = mxiter;
+  mxiter_ = std::max(mxiter, 0);
+  NITPARM = nitparm;
+  FACTE = w.takeReal(m.NCELLS);
+  FACTF = w.takeReal(m.NCELLS);
+  FACTG = w.takeReal(m.NCELLS);
+  SIPWORK = w.takeReal(m.NCELLS);
+  MAXCHANGE = w.takeReal(mxiter_);
+  MAXCHANGECELL = w.takeInt(3 * static_cast<std::int64_t>(mxiter_));
+  WPARM = w.takeReal(nitparm);
+}
+
+void SipPackage::readPrepare(Model& m) {
+  const int in = m.unitOf(kSIP);
+  const int out = m.LISTUNIT;
+  if (m.FREEFMT != 0) {
+    io::readList(in, ACCEL, HEADCLOSE, ICALCSEED, WSEED, IPRINTINT);
+  } else {
+    io::read(in, AQX_FMT("(2F10.0,I10,F10.0,I10)"), ACCEL, HEADCLOSE, ICALCSEED, WSEED, IPRINTINT);
+  }
+  if (ACCEL == 0.0f) ACCEL = 1.0f;
+  if (IPRINTINT < 1) IPRINTINT = 999;
+  io::write(out, AQX_FMT("(1X///10X,'SOLUTION BY THE STRONGLY IMPLICIT PROCEDURE'/10X,43('-'))"));
+  io::write(out, AQX_FMT("(1X,'MAXIMUM ITERATIONS ALLOWED FOR CLOSURE =',I9)"), m.MXITER);
+  io::write(out, AQX_FMT("(1X,16X,'ACCELERATION PARAMETER =',G15.5)"), ACCEL);
+  io::write(out, AQX_FMT("(1X,5X,'HEAD CHANGE CRITERION FOR CLOSURE =',E15.5)"), HEADCLOSE);
+  io::write(out, AQX_FMT("(1X,5X,'SIP HEAD CHANGE PRINTOUT INTERVAL =',I9)"), IPRINTINT);
+  if (ICALCSEED != 0) {
+    io::write(out, AQX_FMT("(1X/5X,'CALCULATE ITERATION PARAMETERS FROM MODEL',' CALCULATED WSEED')"));
+  } else {
+    sip::parametersFromSeed(WSEED, NITPARM, WPARM);
+    io::write(out,
+              AQX_FMT("(1X/1X,I5,' ITERATION PARAMETERS CALCULATED FROM',' SPECIFIED WSEED =',F11.8,' :'//1(1X,"
+                      "5E13.6))"),
+              NITPARM, WSEED, std::span<const float>(WPARM, static_cast<std::size_t>(NITPARM)));
+  }
+}
+
+void SipPackage::computeSeed(Model& m) {
+  float average = 1.0f, least = 1.0f;
+  sip::modelSeeds(m, average, least);
+  io::write(m.LISTUNIT, AQX_FMT("(1X/1X,'AVERAGE SEED =',F11.8/1X,'MINIMUM SEED =',F11.8)"), average, least);
+  sip::parametersFromSeed(average, NITPARM, WPARM);
+  io::write(m.LISTUNIT,
+            AQX_FMT("(1X/1X,I5,' ITERATION PARAMETERS CALCULATED FROM',' AVERAGE SEED:'//1(1X,5E13.6))"), NITPARM,
+            std::span<const float>(WPARM, static_cast<std::size_t>(NITPARM)));
+}
+
+void SipPackage::solve(Model& m) {
+  if (ICALCSEED != 0) {
+    computeSeed(m);
+    ICALCSEED = 0;
+  }
+  const int kouter = m.KOUTER;
+  const double w = WPARM[(kouter - 1) % NITPARM];
+  Largest big;
+  if (kouter % 2 == 1) {
+    sweep<true>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+  } else {
+    sweep<false>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+  }
+  if (kouter >= 1 && kouter <= mxiter_) {
+    MAXCHANGE[kouter - 1] = big.signedValue;
+    MAXCHANGECELL[3 * (kouter - 1)] = big.k;
+    MAXCHANGECELL[3 * (kouter - 1) + 1] = big.i;
+    MAXCHANGECELL[3 * (kouter - 1) + 2] = big.j;
+  }
+  m.CONVERGED = big.abs <= HEADCLOSE ? 1 : 0;
+  if (m.CONVERGED == 1 || kouter == m.MXITER) endOfStep(m);
+}
+
+void SipPackage::endOfStep(Model& m) {
+  const int out = m.LISTUNIT;
+  if (m.KSTEP == 1) io::write(out, AQX_FMT("(1X)"));
+  io::write(out, AQX_FMT("(1X,I5,' ITERATIONS FOR TIME STEP',I4,' IN STRESS PERIOD',I3)"), m.KOUTER, m.KSTEP,
+            m.KPERIOD);
+  const bool due = m.KSTEP % IPRINTINT == 0 || m.CONVERGED == 0 || m.KSTEP == m.NSTEPS;
+  if (!due) return;
+  io::write(out, AQX_FMT("(1X/1X,'MAXIMUM HEAD CHANGE FOR EACH ITERATION:'/1X/1X,5('   HEAD CHANGE')/1X,5(' "
+                         "LAYER,ROW,COL')/1X,70('-'))"));
+  const int last = std::min(m.KOUTER, mxiter_);
+  for (int first = 1; first <= last; first += 5) {
+    const int count = std::min(5, last - first + 1);
+    io::write(out, AQX_FMT("(1X,5G14.4)"),
+              std::span<const float>(MAXCHANGE + first - 1, static_cast<std::size_t>(count)));
+    io::write(out, AQX_FMT("(1X,5(:,' (',I3,',',I3,',',I3,')'))"),
+              std::span<const int>(MAXCHANGECELL + 3 * (first - 1), static_cast<std::size_t>(3 * count)));
+  }
+  io::write(out, AQX_FMT("(1X)"));
+}
+
+AQX_REGISTER_PACKAGE("SIP", SipPackage)
+
+}  // namespace aqx
