@@ -81,114 +81,219 @@ struct Largest {
   int k = 0, i = 0, j = 0;
 };
 
+// What one sweep needs from the model.
+struct SweepData {
+  const int* IBOUND;
+  const float* CONDR;
+  const float* CONDC;
+  const float* CONDV;
+  const float* HCOEF;
+  const float* RHS;
+  double* HNEW;
+  float* FE;
+  float* FF;
+  float* FG;
+  float* V;
+  std::int64_t zOff;  // offset to the back layer neighbour
+  std::int64_t bOff;  // offset to the back row neighbour
+  int ncol;
+  double w, accel;
+};
+
+// One row of cells in the sweep: its position, the conductances toward its back and front rows
+// and layers (nullptr outside the grid), and what the next cell needs from its back column
+// neighbour.
+struct Row {
+  std::int64_t first;  // index of the row's first cell
+  int k, i;
+  const float* cz;
+  const float* cs;
+  const float* cb;
+  const float* ch;
+  double fed, ffd, fgd, vd;  // forward: factors and result of the back column neighbour
+  double vf;                 // backward: result of the front column neighbour
+  int zeroPivotColumn;       // first column (0-based) with a zero pivot, or -1
+  Largest big;               // backward: the row's largest change, first of equals in visiting order
+};
+
+inline void forwardCell(const SweepData& d, Row& r, int jj) {
+  const std::int64_t n = r.first + jj;
+  if (d.IBOUND[n] <= 0) {
+    d.FE[n] = d.FF[n] = d.FG[n] = d.V[n] = 0.0f;
+    r.fed = r.ffd = r.fgd = r.vd = 0.0;
+    return;
+  }
+  const double* HNEW = d.HNEW;
+  double Z = 0.0, fez = 0.0, ffz = 0.0, fgz = 0.0, vz = 0.0, hz = 0.0;
+  if (r.cz) {
+    const std::int64_t nz = n + d.zOff;
+    Z = r.cz[jj];
+    fez = d.FE[nz];
+    ffz = d.FF[nz];
+    fgz = d.FG[nz];
+    vz = d.V[nz];
+    hz = HNEW[nz];
+  }
+  double B = 0.0, feb = 0.0, ffb = 0.0, fgb = 0.0, vb = 0.0, hb = 0.0;
+  if (r.cb) {
+    const std::int64_t nb = n + d.bOff;
+    B = r.cb[jj];
+    feb = d.FE[nb];
+    ffb = d.FF[nb];
+    fgb = d.FG[nb];
+    vb = d.V[nb];
+    hb = HNEW[nb];
+  }
+  double D = 0.0, hd = 0.0;
+  if (jj > 0) {
+    D = d.CONDR[n - 1];
+    hd = HNEW[n - 1];
+  }
+  double F = 0.0, hf = 0.0;
+  if (jj < d.ncol - 1) {
+    F = d.CONDR[n];
+    hf = HNEW[n + 1];
+  }
+  double H = 0.0, hh = 0.0;
+  if (r.ch) {
+    H = r.ch[jj];
+    hh = HNEW[n - d.bOff];
+  }
+  double S = 0.0, hs = 0.0;
+  if (r.cs) {
+    S = r.cs[jj];
+    hs = HNEW[n - d.zOff];
+  }
+  const double w = d.w;
+  const double fed = r.fed, ffd = r.ffd, fgd = r.fgd, vd = r.vd;
+  const double E = -(Z + B + D + F + H + S);
+  const double sz = fez + ffz;
+  const double sb = feb + fgb;
+  const double sd = ffd + fgd;
+  const double alpha = Z / (1.0 + w * sz);
+  const double beta = B / (1.0 + w * sb);
+  const double gamma = D / (1.0 + w * sd);
+  const double hc = d.HCOEF[n];
+  const double pivot = E + hc + w * (alpha * sz + beta * sb + gamma * sd) - alpha * fgz - beta * ffb - gamma * fed;
+  if (pivot == 0.0 && r.zeroPivotColumn < 0) r.zeroPivotColumn = jj;
+  const float fe = static_cast<float>((F - w * (beta * feb + alpha * fez)) / pivot);
+  const float ff = static_cast<float>((H - w * (gamma * ffd + alpha * ffz)) / pivot);
+  const float fg = static_cast<float>((S - w * (beta * fgb + gamma * fgd)) / pivot);
+  const double res = d.RHS[n] - Z * hz - B * hb - D * hd - F * hf - H * hh - S * hs - (E + hc) * HNEW[n];
+  const float v = static_cast<float>((d.accel * res - alpha * vz - beta * vb - gamma * vd) / pivot);
+  d.FE[n] = fe;
+  d.FF[n] = ff;
+  d.FG[n] = fg;
+  d.V[n] = v;
+  r.fed = fe;
+  r.ffd = ff;
+  r.fgd = fg;
+  r.vd = v;
+}
+
+inline void backwardCell(const SweepData& d, Row& r, int jj) {
+  const std::int64_t n = r.first + jj;
+  if (d.IBOUND[n] <= 0) {
+    r.vf = 0.0;
+    return;
+  }
+  double x = d.V[n];
+  x = x - d.FE[n] * r.vf;
+  if (r.ch) x = x - d.FF[n] * static_cast<double>(d.V[n - d.bOff]);
+  if (r.cs) x = x - d.FG[n] * static_cast<double>(d.V[n - d.zOff]);
+  const float change = static_cast<float>(x);
+  d.V[n] = change;
+  r.vf = change;
+  const float a = std::fabs(change);
+  if (a > r.big.abs) {
+    r.big.abs = a;
+    r.big.signedValue = change;
+    r.big.k = r.k;
+    r.big.i = r.i;
+    r.big.j = jj + 1;
+  }
+  d.HNEW[n] = d.HNEW[n] + static_cast<double>(change);
+}
+
+// L consecutive rows of the sweep at once, each one column behind the row before it: a cell's
+// back row neighbour is then always done, and the L independent chains of column recurrences
+// overlap in the processor. Every cell sees exactly the values it would see one row at a time.
+// The rows are copied into locals that nothing else can point to, so that their state stays in
+// registers across the stores into the factor arrays.
+template <int L>
+void forwardRows(const SweepData& d, Row* rows) {
+  const int ncol = d.ncol;
+  Row r[L];
+  for (int l = 0; l < L; ++l) r[l] = rows[l];
+  for (int t = 0; t < ncol + L - 1; ++t) {
+#pragma GCC unroll 8
+    for (int l = 0; l < L; ++l) {
+      const int jj = t - l;
+      if (jj >= 0 && jj < ncol) forwardCell(d, r[l], jj);
+    }
+  }
+  for (int l = 0; l < L; ++l) rows[l] = r[l];
+}
+
+template <int L>
+void backwardRows(const SweepData& d, Row* rows) {
+  const int ncol = d.ncol;
+  Row r[L];
+  for (int l = 0; l < L; ++l) r[l] = rows[l];
+  for (int t = 0; t < ncol + L - 1; ++t) {
+#pragma GCC unroll 8
+    for (int l = 0; l < L; ++l) {
+      const int jj = ncol - 1 - (t - l);
+      if (jj >= 0 && jj < ncol) backwardCell(d, r[l], jj);
+    }
+  }
+  for (int l = 0; l < L; ++l) rows[l] = r[l];
+}
+
 // One factorization and substitution. In odd iterations (Odd true) layers and rows run forward;
 // in even ones backward; columns always run forward. "Back" neighbours are those visited just
 // before a cell along each direction, "front" those visited after it.
 template <bool Odd>
 void sweep(const Model& m, double w, double accel, float* FE, float* FF, float* FG, float* V, Largest& big) {
+  constexpr int kLanes = 4;
   const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
   const std::int64_t nc = ncol;
   const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
-  const int* IBOUND = m.IBOUND;
-  const float* CONDR = m.CONDR;
-  const float* CONDC = m.CONDC;
-  const float* CONDV = m.CONDV;
-  const float* HCOEF = m.HCOEF;
-  const float* RHS = m.RHS;
-  double* HNEW = m.HEADNEW;
-  const std::int64_t zOff = Odd ? -nrc : nrc;  // back layer
-  const std::int64_t bOff = Odd ? -nc : nc;    // back row
+  const SweepData d{m.IBOUND, m.CONDR, m.CONDC, m.CONDV, m.HCOEF, m.RHS, m.HEADNEW, FE, FF, FG, V,
+                    Odd ? -nrc : nrc, Odd ? -nc : nc, ncol, w, accel};
+
+  // The row that comes `pos`-th (0-based) in the sweep within layer k.
+  auto makeRow = [&](int k, int pos) {
+    Row r{};
+    r.k = k;
+    r.i = Odd ? pos + 1 : nrow - pos;
+    const bool hasZ = Odd ? k > 1 : k < nlay;
+    const bool hasS = Odd ? k < nlay : k > 1;
+    const bool hasB = Odd ? r.i > 1 : r.i < nrow;
+    const bool hasH = Odd ? r.i < nrow : r.i > 1;
+    r.first = nrc * (k - 1) + nc * (r.i - 1);
+    r.cz = hasZ ? m.CONDV + (Odd ? r.first - nrc : r.first) : nullptr;
+    r.cs = hasS ? m.CONDV + (Odd ? r.first : r.first - nrc) : nullptr;
+    r.cb = hasB ? m.CONDC + (Odd ? r.first - nc : r.first) : nullptr;
+    r.ch = hasH ? m.CONDC + (Odd ? r.first : r.first - nc) : nullptr;
+    r.zeroPivotColumn = -1;
+    return r;
+  };
 
   // Forward pass.
   for (int kk = 0; kk < nlay; ++kk) {
     const int k = Odd ? kk + 1 : nlay - kk;
-    const bool hasZ = Odd ? k > 1 : k < nlay;
-    const bool hasS = Odd ? k < nlay : k > 1;
-    for (int ii = 0; ii < nrow; ++ii) {
-      const int i = Odd ? ii + 1 : nrow - ii;
-      const bool hasB = Odd ? i > 1 : i < nrow;
-      const bool hasH = Odd ? i < nrow : i > 1;
-      const std::int64_t row = nrc * (k - 1) + nc * (i - 1);
-      // Conductances toward the back and front layer and row, for this row of cells.
-      const float* cz = hasZ ? CONDV + (Odd ? row - nrc : row) : nullptr;
-      const float* cs = hasS ? CONDV + (Odd ? row : row - nrc) : nullptr;
-      const float* cb = hasB ? CONDC + (Odd ? row - nc : row) : nullptr;
-      const float* ch = hasH ? CONDC + (Odd ? row : row - nc) : nullptr;
-      double fed = 0.0, ffd = 0.0, fgd = 0.0, vd = 0.0;  // the back column neighbour
-      for (int jj = 0; jj < ncol; ++jj) {
-        const std::int64_t n = row + jj;
-        if (IBOUND[n] <= 0) {
-          FE[n] = FF[n] = FG[n] = V[n] = 0.0f;
-          fed = ffd = fgd = vd = 0.0;
-          continue;
-        }
-        double Z = 0.0, fez = 0.0, ffz = 0.0, fgz = 0.0, vz = 0.0, hz = 0.0;
-        if (cz) {
-          const std::int64_t nz = n + zOff;
-          Z = cz[jj];
-          fez = FE[nz];
-          ffz = FF[nz];
-          fgz = FG[nz];
-          vz = V[nz];
-          hz = HNEW[nz];
-        }
-        double B = 0.0, feb = 0.0, ffb = 0.0, fgb = 0.0, vb = 0.0, hb = 0.0;
-        if (cb) {
-          const std::int64_t nb = n + bOff;
-          B = cb[jj];
-          feb = FE[nb];
-          ffb = FF[nb];
-          fgb = FG[nb];
-          vb = V[nb];
-          hb = HNEW[nb];
-        }
-        double D = 0.0, hd = 0.0;
-        if (jj > 0) {
-          D = CONDR[n - 1];
-          hd = HNEW[n - 1];
-        }
-        double F = 0.0, hf = 0.0;
-        if (jj < ncol - 1) {
-          F = CONDR[n];
-          hf = HNEW[n + 1];
-        }
-        double H = 0.0, hh = 0.0;
-        if (ch) {
-          H = ch[jj];
-          hh = HNEW[n - bOff];
-        }
-        double S = 0.0, hs = 0.0;
-        if (cs) {
-          S = cs[jj];
-          hs = HNEW[n - zOff];
-        }
-        const double E = -(Z + B + D + F + H + S);
-        const double sz = fez + ffz;
-        const double sb = feb + fgb;
-        const double sd = ffd + fgd;
-        const double alpha = Z / (1.0 + w * sz);
-        const double beta = B / (1.0 + w * sb);
-        const double gamma = D / (1.0 + w * sd);
-        const double hc = HCOEF[n];
-        const double pivot =
-            E + hc + w * (alpha * sz + beta * sb + gamma * sd) - alpha * fgz - beta * ffb - gamma * fed;
-        if (pivot == 0.0) {
-          zeroPivot(m.LISTUNIT, k, i, jj + 1);
-        }
-        const float fe = static_cast<float>((F - w * (beta * feb + alpha * fez)) / pivot);
-        const float ff = static_cast<float>((H - w * (gamma * ffd + alpha * ffz)) / pivot);
-        const float fg = static_cast<float>((S - w * (beta * fgb + gamma * fgd)) / pivot);
-        const double res =
-            RHS[n] - Z * hz - B * hb - D * hd - F * hf - H * hh - S * hs - (E + hc) * HNEW[n];
-        const float v = static_cast<float>((accel * res - alpha * vz - beta * vb - gamma * vd) / pivot);
-        FE[n] = fe;
-        FF[n] = ff;
-        FG[n] = fg;
-        V[n] = v;
-        fed = fe;
-        ffd = ff;
-        fgd = fg;
-        vd = v;
+    for (int pos = 0; pos < nrow; pos += kLanes) {
+      const int lanes = std::min(kLanes, nrow - pos);
+      Row rows[kLanes];
+      for (int l = 0; l < lanes; ++l) rows[l] = makeRow(k, pos + l);
+      if (lanes == kLanes) {
+        forwardRows<kLanes>(d, rows);
+      } else {
+        for (int l = 0; l < lanes; ++l) forwardRows<1>(d, &rows[l]);
+      }
+      for (int l = 0; l < lanes; ++l) {
+        if (rows[l].zeroPivotColumn >= 0) zeroPivot(m.LISTUNIT, k, rows[l].i, rows[l].zeroPivotColumn + 1);
       }
     }
   }
@@ -196,36 +301,17 @@ void sweep(const Model& m, double w, double accel, float* FE, float* FF, float* 
   // Backward pass, in exactly the reverse order.
   for (int kk = nlay - 1; kk >= 0; --kk) {
     const int k = Odd ? kk + 1 : nlay - kk;
-    const bool hasS = Odd ? k < nlay : k > 1;
-    for (int ii = nrow - 1; ii >= 0; --ii) {
-      const int i = Odd ? ii + 1 : nrow - ii;
-      const bool hasH = Odd ? i < nrow : i > 1;
-      const std::int64_t row = nrc * (k - 1) + nc * (i - 1);
-      const float* vs = hasS ? V + row - zOff : nullptr;
-      const float* vh = hasH ? V + row - bOff : nullptr;
-      double vf = 0.0;  // the front column neighbour
-      for (int jj = ncol - 1; jj >= 0; --jj) {
-        const std::int64_t n = row + jj;
-        if (IBOUND[n] <= 0) {
-          vf = 0.0;
-          continue;
-        }
-        double x = V[n];
-        x = x - FE[n] * vf;
-        if (vh) x = x - FF[n] * static_cast<double>(vh[jj]);
-        if (vs) x = x - FG[n] * static_cast<double>(vs[jj]);
-        const float change = static_cast<float>(x);
-        V[n] = change;
-        vf = change;
-        const float a = std::fabs(change);
-        if (a > big.abs) {
-          big.abs = a;
-          big.signedValue = change;
-          big.k = k;
-          big.i = i;
-          big.j = jj + 1;
-        }
-        HNEW[n] = HNEW[n] + static_cast<double>(change);
+    for (int end = nrow; end > 0; end -= kLanes) {
+      const int lanes = std::min(kLanes, end);
+      Row rows[kLanes];
+      for (int l = 0; l < lanes; ++l) rows[l] = makeRow(k, end - 1 - l);
+      if (lanes == kLanes) {
+        backwardRows<kLanes>(d, rows);
+      } else {
+        for (int l = 0; l < lanes; ++l) backwardRows<1>(d, &rows[l]);
+      }
+      for (int l = 0; l < lanes; ++l) {
+        if (rows[l].big.abs > big.abs) big = rows[l].big;
       }
     }
   }

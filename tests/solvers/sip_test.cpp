@@ -173,6 +173,202 @@ TEST(SipSolve, ThreeDimensionalHeterogeneousModelMatchesReference) {
   EXPECT_EQ(m.HEADNEW[dead], 999.0);
 }
 
+// The solver's sweep written plainly, one row at a time, as the check of the interleaved one.
+struct RefLargest {
+  float abs = 0.0f;
+  float signedValue = 0.0f;
+  int k = 0, i = 0, j = 0;
+};
+
+template <bool Odd>
+void referenceSweep(Model& m, double w, double accel, float* FE, float* FF, float* FG, float* V, RefLargest& big) {
+  const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
+  const std::int64_t nc = ncol;
+  const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
+  const int* IBOUND = m.IBOUND;
+  const float* CONDR = m.CONDR;
+  const float* CONDC = m.CONDC;
+  const float* CONDV = m.CONDV;
+  const float* HCOEF = m.HCOEF;
+  const float* RHS = m.RHS;
+  double* HNEW = m.HEADNEW;
+  const std::int64_t zOff = Odd ? -nrc : nrc;  // back layer
+  const std::int64_t bOff = Odd ? -nc : nc;    // back row
+
+  // Forward pass.
+  for (int kk = 0; kk < nlay; ++kk) {
+    const int k = Odd ? kk + 1 : nlay - kk;
+    const bool hasZ = Odd ? k > 1 : k < nlay;
+    const bool hasS = Odd ? k < nlay : k > 1;
+    for (int ii = 0; ii < nrow; ++ii) {
+      const int i = Odd ? ii + 1 : nrow - ii;
+      const bool hasB = Odd ? i > 1 : i < nrow;
+      const bool hasH = Odd ? i < nrow : i > 1;
+      const std::int64_t row = nrc * (k - 1) + nc * (i - 1);
+      // Conductances toward the back and front layer and row, for this row of cells.
+      const float* cz = hasZ ? CONDV + (Odd ? row - nrc : row) : nullptr;
+      const float* cs = hasS ? CONDV + (Odd ? row : row - nrc) : nullptr;
+      const float* cb = hasB ? CONDC + (Odd ? row - nc : row) : nullptr;
+      const float* ch = hasH ? CONDC + (Odd ? row : row - nc) : nullptr;
+      double fed = 0.0, ffd = 0.0, fgd = 0.0, vd = 0.0;  // the back column neighbour
+      for (int jj = 0; jj < ncol; ++jj) {
+        const std::int64_t n = row + jj;
+        if (IBOUND[n] <= 0) {
+          FE[n] = FF[n] = FG[n] = V[n] = 0.0f;
+          fed = ffd = fgd = vd = 0.0;
+          continue;
+        }
+        double Z = 0.0, fez = 0.0, ffz = 0.0, fgz = 0.0, vz = 0.0, hz = 0.0;
+        if (cz) {
+          const std::int64_t nz = n + zOff;
+          Z = cz[jj];
+          fez = FE[nz];
+          ffz = FF[nz];
+          fgz = FG[nz];
+          vz = V[nz];
+          hz = HNEW[nz];
+        }
+        double B = 0.0, feb = 0.0, ffb = 0.0, fgb = 0.0, vb = 0.0, hb = 0.0;
+        if (cb) {
+          const std::int64_t nb = n + bOff;
+          B = cb[jj];
+          feb = FE[nb];
+          ffb = FF[nb];
+          fgb = FG[nb];
+          vb = V[nb];
+          hb = HNEW[nb];
+        }
+        double D = 0.0, hd = 0.0;
+        if (jj > 0) {
+          D = CONDR[n - 1];
+          hd = HNEW[n - 1];
+        }
+        double F = 0.0, hf = 0.0;
+        if (jj < ncol - 1) {
+          F = CONDR[n];
+          hf = HNEW[n + 1];
+        }
+        double H = 0.0, hh = 0.0;
+        if (ch) {
+          H = ch[jj];
+          hh = HNEW[n - bOff];
+        }
+        double S = 0.0, hs = 0.0;
+        if (cs) {
+          S = cs[jj];
+          hs = HNEW[n - zOff];
+        }
+        const double E = -(Z + B + D + F + H + S);
+        const double sz = fez + ffz;
+        const double sb = feb + fgb;
+        const double sd = ffd + fgd;
+        const double alpha = Z / (1.0 + w * sz);
+        const double beta = B / (1.0 + w * sb);
+        const double gamma = D / (1.0 + w * sd);
+        const double hc = HCOEF[n];
+        const double pivot =
+            E + hc + w * (alpha * sz + beta * sb + gamma * sd) - alpha * fgz - beta * ffb - gamma * fed;
+        if (pivot == 0.0) {
+          FAIL() << "zero pivot";
+        }
+        const float fe = static_cast<float>((F - w * (beta * feb + alpha * fez)) / pivot);
+        const float ff = static_cast<float>((H - w * (gamma * ffd + alpha * ffz)) / pivot);
+        const float fg = static_cast<float>((S - w * (beta * fgb + gamma * fgd)) / pivot);
+        const double res =
+            RHS[n] - Z * hz - B * hb - D * hd - F * hf - H * hh - S * hs - (E + hc) * HNEW[n];
+        const float v = static_cast<float>((accel * res - alpha * vz - beta * vb - gamma * vd) / pivot);
+        FE[n] = fe;
+        FF[n] = ff;
+        FG[n] = fg;
+        V[n] = v;
+        fed = fe;
+        ffd = ff;
+        fgd = fg;
+        vd = v;
+      }
+    }
+  }
+
+  // Backward pass, in exactly the reverse order.
+  for (int kk = nlay - 1; kk >= 0; --kk) {
+    const int k = Odd ? kk + 1 : nlay - kk;
+    const bool hasS = Odd ? k < nlay : k > 1;
+    for (int ii = nrow - 1; ii >= 0; --ii) {
+      const int i = Odd ? ii + 1 : nrow - ii;
+      const bool hasH = Odd ? i < nrow : i > 1;
+      const std::int64_t row = nrc * (k - 1) + nc * (i - 1);
+      const float* vs = hasS ? V + row - zOff : nullptr;
+      const float* vh = hasH ? V + row - bOff : nullptr;
+      double vf = 0.0;  // the front column neighbour
+      for (int jj = ncol - 1; jj >= 0; --jj) {
+        const std::int64_t n = row + jj;
+        if (IBOUND[n] <= 0) {
+          vf = 0.0;
+          continue;
+        }
+        double x = V[n];
+        x = x - FE[n] * vf;
+        if (vh) x = x - FF[n] * static_cast<double>(vh[jj]);
+        if (vs) x = x - FG[n] * static_cast<double>(vs[jj]);
+        const float change = static_cast<float>(x);
+        V[n] = change;
+        vf = change;
+        const float a = std::fabs(change);
+        if (a > big.abs) {
+          big.abs = a;
+          big.signedValue = change;
+          big.k = k;
+          big.i = i;
+          big.j = jj + 1;
+        }
+        HNEW[n] = HNEW[n] + static_cast<double>(change);
+      }
+    }
+  }
+}
+
+
+TEST(SipSolve, InterleavedRowsGiveExactlyThePlainSweep) {
+  // Seven rows: one group of four interleaved rows and three left over, in both directions.
+  SipRun r;
+  r.setup(3, 7, 9, 50, 0.05f);
+  Model& m = r.m;
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> cond(0.1f, 10.0f), q(-1.0f, 1.0f);
+  for (std::int64_t n = 0; n < m.NCELLS; ++n) {
+    m.CONDR[n] = cond(rng);
+    m.CONDC[n] = cond(rng);
+    m.HEADNEW[n] = q(rng);
+    m.RHS[n] = q(rng);
+    m.HCOEF[n] = -0.01f;
+    if (n < 7 * 9 * 2) m.CONDV[n] = cond(rng);
+    if (n % 11 == 0) m.IBOUND[n] = -1;
+  }
+  std::vector<double> h(m.HEADNEW, m.HEADNEW + m.NCELLS);
+  std::vector<float> fe(m.NCELLS), ff(m.NCELLS), fg(m.NCELLS), v(m.NCELLS);
+  for (int it = 1; it <= 4; ++it) {
+    Model plain = m;
+    plain.HEADNEW = h.data();
+    RefLargest big;
+    const double w = r.sip.WPARM[(it - 1) % 5];
+    if (it % 2 == 1) {
+      referenceSweep<true>(plain, w, 1.0, fe.data(), ff.data(), fg.data(), v.data(), big);
+    } else {
+      referenceSweep<false>(plain, w, 1.0, fe.data(), ff.data(), fg.data(), v.data(), big);
+    }
+    m.KOUTER = it;
+    r.sip.solve(m);
+    for (std::int64_t n = 0; n < m.NCELLS; ++n) {
+      ASSERT_EQ(m.HEADNEW[n], h[n]) << "iteration " << it << " cell " << n;
+      ASSERT_EQ(r.sip.FACTE[n], fe[n]);
+    }
+    EXPECT_EQ(r.sip.MAXCHANGE[it - 1], big.signedValue);
+    EXPECT_EQ(r.sip.MAXCHANGECELL[3 * (it - 1)], big.k);
+    EXPECT_EQ(r.sip.MAXCHANGECELL[3 * (it - 1) + 1], big.i);
+    EXPECT_EQ(r.sip.MAXCHANGECELL[3 * (it - 1) + 2], big.j);
+  }
+}
+
 TEST(SipSolve, ZeroPivotStopsTheRun) {
   // Two variable-head cells joined by one conductance and nothing else: the second pivot is 0.
   SipRun r;
