@@ -67,9 +67,10 @@ struct Bcf {
   Model m;
   BcfPackage bcf;
   // codes: layer codes; transient and wetting as flags.
+  test::Listing quiet{62};
   void setup(std::vector<int> codes, int nrow, int ncol, bool transient, bool wetting = false) {
     test::allocateGrid(m, static_cast<int>(codes.size()), nrow, ncol);
-    m.LISTUNIT = 0;
+    m.LISTUNIT = quiet.unit;
     bcf.ISTEADY = transient ? 0 : 1;
     bcf.IWETTING = wetting ? 1 : 0;
     bcf.IWETINTERVAL = 1;
@@ -101,6 +102,40 @@ TEST(BcfLayers, DecodingOfCodes) {
   EXPECT_EQ(b.bcf.ntop, 3);
 }
 
+TEST(BcfLayers, TableRowsAndMessages) {
+  test::Listing list;
+  {
+    Bcf b;
+    b.m.LISTUNIT = list.unit;
+    test::allocateGrid(b.m, 4, 1, 1);
+    b.m.LISTUNIT = list.unit;
+    const int codes[] = {31, 30, 32, 4};
+    EXPECT_THROW(b.bcf.decodeLayers(b.m, codes), io::RunStop);
+  }
+  {
+    Bcf b;
+    test::allocateGrid(b.m, 2, 1, 1);
+    b.m.LISTUNIT = list.unit;
+    const int codes[] = {0, 40};
+    EXPECT_THROW(b.bcf.decodeLayers(b.m, codes), io::RunStop);
+  }
+  const auto l = test::lines(list.text());
+  const std::vector<std::string> want = {
+      "      LAYER  LAYER-TYPE CODE     INTERBLOCK T",
+      "      --------------------------------------------",
+      "         1            1         30 -- *UNCONFINED*",
+      "         2            0         20 -- LOGARITHMIC ",
+      "         3            2         20 -- LOGARITHMIC ",
+      "         4            4          0 -- HARMONIC    ",
+      " INVALID LAYER TYPE:   4",
+      "      LAYER  LAYER-TYPE CODE     INTERBLOCK T",
+      "      --------------------------------------------",
+      "         1            0          0 -- HARMONIC    ",
+      " INVALID INTERBLOCK T CODE:  40",
+  };
+  EXPECT_EQ(l, want);
+}
+
 TEST(BcfLayers, InvalidCodesStop) {
   const std::vector<std::vector<int>> bad = {{40}, {4}, {-5}, {0, 1}, {0, 34}};
   for (const auto& codes : bad) {
@@ -110,6 +145,7 @@ TEST(BcfLayers, InvalidCodesStop) {
   Bcf b;
   b.m.IAPART = 0;
   test::allocateGrid(b.m, 1, 1, 1, false);
+  b.m.LISTUNIT = b.quiet.unit;
   const int unconfined[] = {31};
   EXPECT_THROW(b.bcf.decodeLayers(b.m, unconfined), io::RunStop);
 }
@@ -207,6 +243,32 @@ struct WetRow : Bcf {
   }
 };
 
+TEST(BcfWetting, ConversionLogFiveEntriesPerLine) {
+  test::Listing list;
+  Bcf b;
+  b.setup({1}, 2, 4, false);
+  Model& m = b.m;
+  m.LISTUNIT = list.unit;
+  for (int n = 0; n < 8; ++n) {
+    b.bcf.HYDCOND[n] = 1.0f;
+    b.bcf.BOTTOM[n] = 0.0f;
+    m.HEADNEW[n] = n == 3 || n == 6 ? 1.0 : -1.0;  // six cells below their bottom
+  }
+  b.bcf.prepare(m);
+  m.KOUTER = 3;
+  m.KSTEP = 2;
+  m.KPERIOD = 4;
+  b.bcf.formulate(m);
+  const auto l = test::lines(list.text());
+  ASSERT_EQ(l.size(), 4u);
+  EXPECT_EQ(l[0], "");
+  EXPECT_EQ(l[1], " CELL CONVERSIONS FOR ITER.=  3  LAYER=  1  STEP=  2  PERIOD=  4   (ROW,COL)");
+  EXPECT_EQ(l[2].substr(0, 79),
+            "    DRY(  1,  1)   DRY(  1,  2)   DRY(  1,  3)   DRY(  2,  1)   DRY(  2,  2)   ");
+  EXPECT_EQ(l[3].substr(0, 16), "    DRY(  2,  4)");
+  EXPECT_EQ(l[3].find("DRY", 8), std::string::npos);
+}
+
 TEST(BcfWetting, CellDriesThenRewetsFromItsNeighbour) {
   WetRow r;
   r.build(1.0f, 0, 0.5f);
@@ -250,14 +312,19 @@ TEST(BcfWetting, NegativeWetdryWetsOnlyFromBelowAndConstantHeadNeverWets) {
 }
 
 TEST(BcfWetting, ZeroWetFactorWithHeadEquationWetsAndDriesAgain) {
+  test::Listing list;
   WetRow r;
   r.build(1.0f, 1, 0.0f);
   Model& m = r.m;
+  m.LISTUNIT = list.unit;
   m.IBOUND[1] = 0;
   m.HEADNEW[0] = 20.0;
   r.bcf.formulate(m);
   EXPECT_EQ(m.IBOUND[1], 0);
   EXPECT_EQ(m.HEADNEW[1], -999.0);
+  const auto l = test::lines(list.text());
+  ASSERT_EQ(l.size(), 3u);
+  EXPECT_EQ(l[2].substr(0, 34), "    WET(  1,  2)   DRY(  1,  2)   ");
 }
 
 TEST(BcfWetting, WettingIntervalSkipsIterations) {
@@ -276,12 +343,21 @@ TEST(BcfWetting, WettingIntervalSkipsIterations) {
 }
 
 TEST(BcfWetting, ConstantHeadCellGoingDryStops) {
+  test::Listing list;
   WetRow r;
   r.build(1.0f, 0, 1.0f);
   Model& m = r.m;
+  m.LISTUNIT = list.unit;
   m.IBOUND[2] = -1;
   m.HEADNEW[2] = 5.0;
+  m.HEADNEW[1] = 5.0;  // goes dry first: its entry is still pending when the run stops
+  m.KOUTER = 4;
   EXPECT_THROW(r.bcf.formulate(m), io::RunStop);
+  const auto l = test::lines(list.text());
+  const std::vector<std::string> want = {
+      "", " CONSTANT-HEAD CELL WENT DRY -- SIMULATION ABORTED",
+      " LAYER= 1   ROW=  1   COLUMN=  3   ITERATION=  4   TIME STEP=  1   STRESS PERIOD=  1"};
+  EXPECT_EQ(l, want);
 }
 
 TEST(BcfAdvance, DryCellsThatMayWetStartTheStepAtTheirBottom) {

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "driver/model.hpp"
+#include "io/record.hpp"
+#include "support/e2e.hpp"
 
 namespace aqx::test {
 
@@ -32,5 +35,17 @@ inline void allocateGrid(Model& m, int nlay, int nrow, int ncol, bool separateBu
   for (int j = 0; j < ncol; ++j) m.DELR[j] = 1.0f;
   for (int i = 0; i < nrow; ++i) m.DELC[i] = 1.0f;
 }
+
+// A listing file in a scratch folder on a unit of its own.
+struct Listing {
+  TempDir dir;
+  int unit;
+  explicit Listing(int u = 61) : unit(u) { io::open(unit, (dir / "listing").string()); }
+  ~Listing() { io::close(unit); }
+  std::string text() {
+    io::close(unit);
+    return dir.readText("listing");
+  }
+};
 
 }  // namespace aqx::test

@@ -39,6 +39,7 @@ TEST(SipParameters, ModelSeedOfAUniformRow) {
 }
 
 struct SipRun {
+  test::Listing list;
   Model m;
   SipPackage sip;
   void setup(int nlay, int nrow, int ncol, int mxiter, float seed, int nitparm = 5) {
@@ -48,8 +49,8 @@ struct SipRun {
     sip.HEADCLOSE = 1e-6f;
     sip.IPRINTINT = 999;
     sip::parametersFromSeed(seed, nitparm, sip.WPARM);
-    m.LISTUNIT = 0;
-    m.KSTEP = 2;  // keeps the console quiet: no table unless the step fails
+    m.LISTUNIT = list.unit;
+    m.KSTEP = 2;
     m.NSTEPS = 5;
   }
   // Runs outer iterations until convergence; returns the iteration count (0: none).
@@ -377,6 +378,46 @@ TEST(SipSolve, ZeroPivotStopsTheRun) {
   m.CONDR[0] = 1.0f;
   m.KOUTER = 1;
   EXPECT_THROW(r.sip.solve(m), io::RunStop);
+  const auto l = test::lines(r.list.text());
+  const std::vector<std::string> want = {
+      "",
+      " DIVIDE BY 0 IN SIP AT LAYER  1,  ROW   1,  COLUMN   2",
+      " THIS CAN OCCUR WHEN A CELL IS CONNECTED TO THE REST OF",
+      " THE MODEL THROUGH A SINGLE CONDUCTANCE BRANCH.  CHECK",
+      " FOR THIS SITUATION AT THE INDICATED CELL.",
+  };
+  EXPECT_EQ(l, want);
+}
+
+TEST(SipSolve, EndOfStepLinesAndHeadChangeTableInGroupsOfFive) {
+  // A slowly converging diffusion row, stopped after 12 iterations.
+  SipRun r;
+  r.setup(1, 1, 30, 12, 0.01f);
+  Model& m = r.m;
+  for (int j = 0; j < 30; ++j) {
+    m.CONDR[j] = 1.0f;
+    m.HCOEF[j] = -0.001f;
+  }
+  m.IBOUND[0] = -1;
+  m.HEADNEW[0] = 1.0;
+  r.sip.HEADCLOSE = -1.0f;  // never converges
+  r.sip.ACCEL = 0.1f;
+  m.KSTEP = 1;
+  m.KPERIOD = 3;
+  EXPECT_EQ(r.iterate(), 0);
+  EXPECT_EQ(m.CONVERGED, 0);
+  const auto l = test::lines(r.list.text());
+  ASSERT_EQ(l.size(), 15u);
+  EXPECT_EQ(l[0], "");
+  EXPECT_EQ(l[1], "    12 ITERATIONS FOR TIME STEP   1 IN STRESS PERIOD  3");
+  EXPECT_EQ(l[3], " MAXIMUM HEAD CHANGE FOR EACH ITERATION:");
+  EXPECT_EQ(l[5], "    HEAD CHANGE   HEAD CHANGE   HEAD CHANGE   HEAD CHANGE   HEAD CHANGE");
+  EXPECT_EQ(l[6], "  LAYER,ROW,COL LAYER,ROW,COL LAYER,ROW,COL LAYER,ROW,COL LAYER,ROW,COL");
+  EXPECT_EQ(l[7], " " + std::string(70, '-'));
+  EXPECT_EQ(l[8].size(), 71u);   // five changes
+  EXPECT_EQ(l[12].size(), 29u);  // two changes
+  EXPECT_EQ(l[13], "  (  1,  1,  2) (  1,  1,  2)");
+  EXPECT_EQ(l[14], "");
 }
 
 }  // namespace
