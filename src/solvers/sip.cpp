@@ -116,6 +116,7 @@ struct Row {
   Largest big;               // backward: the row's largest change, first of equals in visiting order
 };
 
+template <bool Layers>
 inline void forwardCell(const SweepData& d, Row& r, int jj) {
   const std::int64_t n = r.first + jj;
   if (d.IBOUND[n] <= 0) {
@@ -125,7 +126,7 @@ inline void forwardCell(const SweepData& d, Row& r, int jj) {
   }
   const double* HNEW = d.HNEW;
   double Z = 0.0, fez = 0.0, ffz = 0.0, fgz = 0.0, vz = 0.0, hz = 0.0;
-  if (r.cz) {
+  if (Layers && r.cz) {
     const std::int64_t nz = n + d.zOff;
     Z = r.cz[jj];
     fez = d.FE[nz];
@@ -160,7 +161,7 @@ inline void forwardCell(const SweepData& d, Row& r, int jj) {
     hh = HNEW[n - d.bOff];
   }
   double S = 0.0, hs = 0.0;
-  if (r.cs) {
+  if (Layers && r.cs) {
     S = r.cs[jj];
     hs = HNEW[n - d.zOff];
   }
@@ -170,9 +171,10 @@ inline void forwardCell(const SweepData& d, Row& r, int jj) {
   const double sz = fez + ffz;
   const double sb = feb + fgb;
   const double sd = ffd + fgd;
-  const double alpha = Z / (1.0 + w * sz);
-  const double beta = B / (1.0 + w * sb);
-  const double gamma = D / (1.0 + w * sd);
+  // A missing or zero conductance contributes nothing: its division is skipped.
+  const double alpha = Z != 0.0 ? Z / (1.0 + w * sz) : 0.0;
+  const double beta = B != 0.0 ? B / (1.0 + w * sb) : 0.0;
+  const double gamma = D != 0.0 ? D / (1.0 + w * sd) : 0.0;
   const double hc = d.HCOEF[n];
   const double pivot = E + hc + w * (alpha * sz + beta * sb + gamma * sd) - alpha * fgz - beta * ffb - gamma * fed;
   if (pivot == 0.0 && r.zeroPivotColumn < 0) r.zeroPivotColumn = jj;
@@ -191,6 +193,7 @@ inline void forwardCell(const SweepData& d, Row& r, int jj) {
   r.vd = v;
 }
 
+template <bool Layers>
 inline void backwardCell(const SweepData& d, Row& r, int jj) {
   const std::int64_t n = r.first + jj;
   if (d.IBOUND[n] <= 0) {
@@ -200,7 +203,7 @@ inline void backwardCell(const SweepData& d, Row& r, int jj) {
   double x = d.V[n];
   x = x - d.FE[n] * r.vf;
   if (r.ch) x = x - d.FF[n] * static_cast<double>(d.V[n - d.bOff]);
-  if (r.cs) x = x - d.FG[n] * static_cast<double>(d.V[n - d.zOff]);
+  if (Layers && r.cs) x = x - d.FG[n] * static_cast<double>(d.V[n - d.zOff]);
   const float change = static_cast<float>(x);
   d.V[n] = change;
   r.vf = change;
@@ -220,7 +223,7 @@ inline void backwardCell(const SweepData& d, Row& r, int jj) {
 // overlap in the processor. Every cell sees exactly the values it would see one row at a time.
 // The rows are copied into locals that nothing else can point to, so that their state stays in
 // registers across the stores into the factor arrays.
-template <int L>
+template <int L, bool Layers>
 void forwardRows(const SweepData& d, Row* rows) {
   const int ncol = d.ncol;
   Row r[L];
@@ -229,13 +232,13 @@ void forwardRows(const SweepData& d, Row* rows) {
 #pragma GCC unroll 8
     for (int l = 0; l < L; ++l) {
       const int jj = t - l;
-      if (jj >= 0 && jj < ncol) forwardCell(d, r[l], jj);
+      if (jj >= 0 && jj < ncol) forwardCell<Layers>(d, r[l], jj);
     }
   }
   for (int l = 0; l < L; ++l) rows[l] = r[l];
 }
 
-template <int L>
+template <int L, bool Layers>
 void backwardRows(const SweepData& d, Row* rows) {
   const int ncol = d.ncol;
   Row r[L];
@@ -244,7 +247,7 @@ void backwardRows(const SweepData& d, Row* rows) {
 #pragma GCC unroll 8
     for (int l = 0; l < L; ++l) {
       const int jj = ncol - 1 - (t - l);
-      if (jj >= 0 && jj < ncol) backwardCell(d, r[l], jj);
+      if (jj >= 0 && jj < ncol) backwardCell<Layers>(d, r[l], jj);
     }
   }
   for (int l = 0; l < L; ++l) rows[l] = r[l];
@@ -253,9 +256,8 @@ void backwardRows(const SweepData& d, Row* rows) {
 // One factorization and substitution. In odd iterations (Odd true) layers and rows run forward;
 // in even ones backward; columns always run forward. "Back" neighbours are those visited just
 // before a cell along each direction, "front" those visited after it.
-template <bool Odd>
+template <bool Odd, bool Layers, int kLanes>
 void sweep(const Model& m, double w, double accel, float* FE, float* FF, float* FG, float* V, Largest& big) {
-  constexpr int kLanes = 4;
   const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
   const std::int64_t nc = ncol;
   const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
@@ -288,9 +290,9 @@ void sweep(const Model& m, double w, double accel, float* FE, float* FF, float* 
       Row rows[kLanes];
       for (int l = 0; l < lanes; ++l) rows[l] = makeRow(k, pos + l);
       if (lanes == kLanes) {
-        forwardRows<kLanes>(d, rows);
+        forwardRows<kLanes, Layers>(d, rows);
       } else {
-        for (int l = 0; l < lanes; ++l) forwardRows<1>(d, &rows[l]);
+        for (int l = 0; l < lanes; ++l) forwardRows<1, Layers>(d, &rows[l]);
       }
       for (int l = 0; l < lanes; ++l) {
         if (rows[l].zeroPivotColumn >= 0) zeroPivot(m.LISTUNIT, k, rows[l].i, rows[l].zeroPivotColumn + 1);
@@ -306,9 +308,9 @@ void sweep(const Model& m, double w, double accel, float* FE, float* FF, float* 
       Row rows[kLanes];
       for (int l = 0; l < lanes; ++l) rows[l] = makeRow(k, end - 1 - l);
       if (lanes == kLanes) {
-        backwardRows<kLanes>(d, rows);
+        backwardRows<kLanes, Layers>(d, rows);
       } else {
-        for (int l = 0; l < lanes; ++l) backwardRows<1>(d, &rows[l]);
+        for (int l = 0; l < lanes; ++l) backwardRows<1, Layers>(d, &rows[l]);
       }
       for (int l = 0; l < lanes; ++l) {
         if (rows[l].big.abs > big.abs) big = rows[l].big;
@@ -406,10 +408,21 @@ void SipPackage::solve(Model& m) {
   const int kouter = m.KOUTER;
   const double w = WPARM[(kouter - 1) % NITPARM];
   Largest big;
-  if (kouter % 2 == 1) {
-    sweep<true>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+#ifndef AQX_SIP_LANES
+#define AQX_SIP_LANES 4
+#endif
+  constexpr int kLanes = AQX_SIP_LANES;
+  const bool odd = kouter % 2 == 1;
+  if (m.NLAYER > 1) {
+    if (odd) {
+      sweep<true, true, kLanes>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+    } else {
+      sweep<false, true, kLanes>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+    }
+  } else if (odd) {
+    sweep<true, false, kLanes>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
   } else {
-    sweep<false>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+    sweep<false, false, kLanes>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
   }
   if (kouter >= 1 && kouter <= mxiter_) {
     MAXCHANGE[kouter - 1] = big.signedValue;
