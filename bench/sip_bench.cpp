@@ -29,6 +29,7 @@ struct BenchModel {
   // first and last column of every layer, mildly varying transmissivity.
   void build(int nlay, int nrow, int ncol, bool convertible) {
     m.work->reset();
+    aqx::io::close(90);
     aqx::io::open(90, "/dev/null");
     m.LISTUNIT = 90;
     m.NLAYER = nlay;
