@@ -119,18 +119,18 @@ TEST(BcfLayers, TableRowsAndMessages) {
     const int codes[] = {0, 40};
     EXPECT_THROW(b.bcf.decodeLayers(b.m, codes), io::RunStop);
   }
-  const auto l = test::lines(list.text());
+  const auto l = list.trimmedLines();
   const std::vector<std::string> want = {
       "      LAYER  LAYER-TYPE CODE     INTERBLOCK T",
       "      --------------------------------------------",
       "         1            1         30 -- *UNCONFINED*",
-      "         2            0         20 -- LOGARITHMIC ",
-      "         3            2         20 -- LOGARITHMIC ",
-      "         4            4          0 -- HARMONIC    ",
+      "         2            0         20 -- LOGARITHMIC",
+      "         3            2         20 -- LOGARITHMIC",
+      "         4            4          0 -- HARMONIC",
       " INVALID LAYER TYPE:   4",
       "      LAYER  LAYER-TYPE CODE     INTERBLOCK T",
       "      --------------------------------------------",
-      "         1            0          0 -- HARMONIC    ",
+      "         1            0          0 -- HARMONIC",
       " INVALID INTERBLOCK T CODE:  40",
   };
   EXPECT_EQ(l, want);
@@ -259,14 +259,12 @@ TEST(BcfWetting, ConversionLogFiveEntriesPerLine) {
   m.KSTEP = 2;
   m.KPERIOD = 4;
   b.bcf.formulate(m);
-  const auto l = test::lines(list.text());
+  const auto l = list.trimmedLines();
   ASSERT_EQ(l.size(), 4u);
   EXPECT_EQ(l[0], "");
   EXPECT_EQ(l[1], " CELL CONVERSIONS FOR ITER.=  3  LAYER=  1  STEP=  2  PERIOD=  4   (ROW,COL)");
-  EXPECT_EQ(l[2].substr(0, 79),
-            "    DRY(  1,  1)   DRY(  1,  2)   DRY(  1,  3)   DRY(  2,  1)   DRY(  2,  2)   ");
-  EXPECT_EQ(l[3].substr(0, 16), "    DRY(  2,  4)");
-  EXPECT_EQ(l[3].find("DRY", 8), std::string::npos);
+  EXPECT_EQ(l[2], "    DRY(  1,  1)   DRY(  1,  2)   DRY(  1,  3)   DRY(  2,  1)   DRY(  2,  2)");
+  EXPECT_EQ(l[3], "    DRY(  2,  4)");
 }
 
 TEST(BcfWetting, CellDriesThenRewetsFromItsNeighbour) {
@@ -322,9 +320,9 @@ TEST(BcfWetting, ZeroWetFactorWithHeadEquationWetsAndDriesAgain) {
   r.bcf.formulate(m);
   EXPECT_EQ(m.IBOUND[1], 0);
   EXPECT_EQ(m.HEADNEW[1], -999.0);
-  const auto l = test::lines(list.text());
+  const auto l = list.trimmedLines();
   ASSERT_EQ(l.size(), 3u);
-  EXPECT_EQ(l[2].substr(0, 34), "    WET(  1,  2)   DRY(  1,  2)   ");
+  EXPECT_EQ(l[2], "    WET(  1,  2)   DRY(  1,  2)");
 }
 
 TEST(BcfWetting, WettingIntervalSkipsIterations) {
@@ -353,7 +351,7 @@ TEST(BcfWetting, ConstantHeadCellGoingDryStops) {
   m.HEADNEW[1] = 5.0;  // goes dry first: its entry is still pending when the run stops
   m.KOUTER = 4;
   EXPECT_THROW(r.bcf.formulate(m), io::RunStop);
-  const auto l = test::lines(list.text());
+  const auto l = list.trimmedLines();
   const std::vector<std::string> want = {
       "", " CONSTANT-HEAD CELL WENT DRY -- SIMULATION ABORTED",
       " LAYER= 1   ROW=  1   COLUMN=  3   ITERATION=  4   TIME STEP=  1   STRESS PERIOD=  1"};

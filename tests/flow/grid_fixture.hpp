@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "driver/model.hpp"
 #include "io/record.hpp"
@@ -45,6 +46,12 @@ struct Listing {
   std::string text() {
     io::close(unit);
     return dir.readText("listing");
+  }
+  // The lines without trailing blanks.
+  std::vector<std::string> trimmedLines() {
+    std::vector<std::string> out = lines(text());
+    for (std::string& l : out) l.erase(l.find_last_not_of(' ') + 1);
+    return out;
   }
 };
 

@@ -378,7 +378,7 @@ TEST(SipSolve, ZeroPivotStopsTheRun) {
   m.CONDR[0] = 1.0f;
   m.KOUTER = 1;
   EXPECT_THROW(r.sip.solve(m), io::RunStop);
-  const auto l = test::lines(r.list.text());
+  const auto l = r.list.trimmedLines();
   const std::vector<std::string> want = {
       "",
       " DIVIDE BY 0 IN SIP AT LAYER  1,  ROW   1,  COLUMN   2",
@@ -406,7 +406,7 @@ TEST(SipSolve, EndOfStepLinesAndHeadChangeTableInGroupsOfFive) {
   m.KPERIOD = 3;
   EXPECT_EQ(r.iterate(), 0);
   EXPECT_EQ(m.CONVERGED, 0);
-  const auto l = test::lines(r.list.text());
+  const auto l = r.list.trimmedLines();
   ASSERT_EQ(l.size(), 15u);
   EXPECT_EQ(l[0], "");
   EXPECT_EQ(l[1], "    12 ITERATIONS FOR TIME STEP   1 IN STRESS PERIOD  3");
