@@ -1,8 +1,10 @@
 // Output editing of numbers under I, F, E, D, G and L. Digits come from exact decimal conversion of
 // the binary value (std::to_chars with a precision rounds correctly, ties to even), so a float item
 // widened to double prints its exact value.
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "io/format_internal.hpp"
@@ -43,9 +45,104 @@ void editSpecial(char* out, int w, double x, bool plus) {
   place(out, w, g_body, len);
 }
 
+using u128 = unsigned __int128;
+
+constexpr std::uint64_t kPow10u[20] = {1ULL,
+                                       10ULL,
+                                       100ULL,
+                                       1000ULL,
+                                       10000ULL,
+                                       100000ULL,
+                                       1000000ULL,
+                                       10000000ULL,
+                                       100000000ULL,
+                                       1000000000ULL,
+                                       10000000000ULL,
+                                       100000000000ULL,
+                                       1000000000000ULL,
+                                       10000000000000ULL,
+                                       100000000000000ULL,
+                                       1000000000000000ULL,
+                                       10000000000000000ULL,
+                                       100000000000000000ULL,
+                                       1000000000000000000ULL,
+                                       10000000000000000000ULL};
+
+// q = ax * 10^p rounded to the nearest integer, ties to even, computed exactly in 128-bit integer
+// arithmetic from the binary value (ax = m * 2^e). False when the operands or q do not fit; the
+// caller then falls back to the general conversion.
+bool roundScaled(double ax, int p, std::uint64_t& q) {
+  if (p < -19 || p > 19) return false;
+  if (ax == 0) {
+    q = 0;
+    return true;
+  }
+  // ax = m * 2^e exactly
+  std::uint64_t bits = std::bit_cast<std::uint64_t>(ax);
+  int biased = static_cast<int>((bits >> 52) & 0x7ff);
+  std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+  int e = -1074;
+  if (biased != 0) {
+    m |= std::uint64_t{1} << 52;
+    e = biased - 1075;
+  }
+  int tz = __builtin_ctzll(m);
+  m >>= tz;
+  e += tz;
+  u128 num = m, den = 1;
+  if (p >= 0) {
+    num *= kPow10u[p];  // below 2^117
+  } else {
+    den = kPow10u[-p];
+  }
+  if (e > 0) {
+    if (e >= 127 || (num >> (127 - e)) != 0) return false;
+    num <<= e;
+  }
+  u128 quo, rem;
+  if (e < 0 && p >= 0) {
+    int sh = -e;
+    if (sh >= 127) return false;
+    quo = num >> sh;
+    rem = num & ((u128(1) << sh) - 1);
+    den = u128(1) << sh;
+  } else {
+    if (e < 0) {
+      if (-e >= 127 || (den >> (127 + e)) != 0) return false;
+      den <<= -e;
+    }
+    quo = num / den;
+    rem = num % den;
+  }
+  u128 twice = rem << 1;
+  if (twice > den || (twice == den && (quo & 1))) ++quo;
+  if ((quo >> 64) != 0) return false;
+  q = static_cast<std::uint64_t>(quo);
+  return true;
+}
+
 // nsig (>= 1) significant digits of ax > 0 into digits; returns the exponent X with
 // ax ~ d.ddd * 10^X after rounding.
 int sciDigits(double ax, int nsig, char* digits) {
+  if (nsig <= 19) {
+    // Estimate the decimal exponent from the binary one, then correct it by the size of q.
+    int e2 = static_cast<int>((std::bit_cast<std::uint64_t>(ax) >> 52) & 0x7ff) - 1023;  // ~log2(ax)
+    int x10 = static_cast<int>(std::floor(e2 * 0.30102999566398120));
+    for (int iter = 0; iter < 4; ++iter) {
+      std::uint64_t q = 0;
+      if (!roundScaled(ax, nsig - 1 - x10, q)) break;
+      if (q < kPow10u[nsig - 1]) {
+        --x10;
+        continue;
+      }
+      if (q >= kPow10u[nsig]) {
+        ++x10;
+        continue;
+      }
+      std::to_chars(digits, digits + 20, q);
+      return x10;
+    }
+  }
   auto r = std::to_chars(g_conv, g_conv + kBuf, ax, std::chars_format::scientific, nsig - 1);
   const char* p = g_conv;
   int n = 0;
@@ -108,6 +205,41 @@ void editF(char* out, int w, int d, int k, double x, bool plus) {
   double ax = std::fabs(x);
   // Cheap rejection of values whose integer part alone cannot fit.
   if (k == 0 && w <= 22 && ax >= kPow10[w]) return stars(out, w);
+
+  std::uint64_t q = 0;
+  if (k == 0 && roundScaled(ax, d, q)) {
+    // The common case: ax rounded to d places is q / 10^d with q in 64 bits.
+    char dig[24];
+    int nd = static_cast<int>(std::to_chars(dig, dig + sizeof dig, q).ptr - dig);
+    int intLen = nd - d;
+    char* b = g_conv + 1;
+    int len = 0;
+    if (intLen <= 0) {
+      b[len++] = '0';
+      b[len++] = '.';
+      for (int i = 0; i < -intLen; ++i) b[len++] = '0';
+      std::memcpy(b + len, dig, static_cast<std::size_t>(nd));
+      len += nd;
+    } else {
+      std::memcpy(b, dig, static_cast<std::size_t>(intLen));
+      len = intLen;
+      b[len++] = '.';
+      std::memcpy(b + len, dig + intLen, static_cast<std::size_t>(d));
+      len += d;
+    }
+    if (b[0] == '0' && d > 0) {  // the zero before the point is optional unless it is the only digit
+      int signLen = (neg || plus) ? 1 : 0;
+      if (len + signLen > w) {
+        ++b;
+        --len;
+      }
+    }
+    if (neg || plus) {
+      *--b = neg ? '-' : '+';
+      ++len;
+    }
+    return place(out, w, b, len);
+  }
 
   if (k == 0 && d > 0) {
     // Without a scale factor the fixed-notation digits are the field as it stands ("0.46",

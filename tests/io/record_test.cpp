@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -80,6 +83,49 @@ TEST_F(RecordTest, NumericOutputEdges) {
   for (const OutCase& c : cases) {
     std::string out = writeInternal(std::string(c.expected).size(), Format::runtime(c.format), c.value);
     EXPECT_EQ(out, c.expected) << c.format << " of " << c.value;
+  }
+}
+
+// E and F digits must be the correctly rounded digits of the exact binary value (ties to even),
+// whatever path produces them: compared with the C library's exact conversion.
+TEST_F(RecordTest, DigitsAreCorrectlyRounded) {
+  std::mt19937_64 rng(12345);
+  std::uniform_real_distribution<double> unit(0, 1);
+  char buf[128];
+  for (int i = 0; i < 20000; ++i) {
+    double x;
+    switch (i % 4) {
+      case 0:
+        x = std::ldexp(static_cast<double>(rng() % 100000), -static_cast<int>(rng() % 12));
+        break;
+      case 1:
+        x = std::pow(10.0, unit(rng) * 160 - 80);
+        break;
+      case 2:
+        x = static_cast<float>(std::pow(10.0, unit(rng) * 60 - 30));
+        break;
+      default:
+        x = std::nextafter(std::pow(10.0, static_cast<int>(rng() % 30) - 15), (rng() % 2) ? 0.0 : 1e300);
+    }
+    if (rng() % 2) x = -x;
+    int d = 1 + static_cast<int>(rng() % 19);
+    // E editing: 0.ddd with d digits and a two-digit exponent.
+    std::snprintf(buf, sizeof buf, "%.*e", d - 1, std::fabs(x));
+    std::string digits =
+        std::string(1, buf[0]) + (d > 1 ? std::string(buf + 2, static_cast<std::size_t>(d - 1)) : "");
+    int ex = x == 0 ? 0 : std::atoi(std::strchr(buf, 'e') + 1) + 1;
+    std::snprintf(buf, sizeof buf, "%s0.%sE%c%02d", std::signbit(x) ? "-" : "", digits.c_str(), ex < 0 ? '-' : '+',
+                  std::abs(ex));
+    std::string expected = buf;
+    std::string format = "(E" + std::to_string(expected.size()) + "." + std::to_string(d) + ")";
+    ASSERT_EQ(writeInternal(expected.size(), Format::runtime(format), x), expected) << format << " " << x;
+    // F editing, when the value has at most 19 digits before the point.
+    if (std::fabs(x) < 1e19) {
+      std::snprintf(buf, sizeof buf, "%.*f", d, x);
+      expected = buf;
+      format = "(F" + std::to_string(expected.size()) + "." + std::to_string(d) + ")";
+      ASSERT_EQ(writeInternal(expected.size(), Format::runtime(format), x), expected) << format << " " << x;
+    }
   }
 }
 
