@@ -3,6 +3,7 @@
 // calls it directly in every phase.
 #pragma once
 
+#include "bas/output.hpp"
 #include "driver/model.hpp"
 
 namespace aqx {
@@ -17,6 +18,9 @@ class Bas {
   void formulate(Model& m);      // HCOEF = RHS = 0
   void outputControl(Model& m);  // per-step output decisions
   void output(Model& m);         // failure notice, heads, drawdowns, budget, time summary
+
+ private:
+  bas::OcSettings oc_;
 };
 
 }  // namespace aqx
