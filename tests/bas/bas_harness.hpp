@@ -90,6 +90,19 @@ inline int findLine(const std::vector<std::string>& text, const std::string& lin
   return -1;
 }
 
+// Index of the first line equal to `line` once trailing blanks are dropped from both, or -1 (for
+// rows of printed layers, whose last field separator may stand at the end of the line).
+inline int findTrimmed(const std::vector<std::string>& text, std::string line) {
+  auto trim = [](std::string s) {
+    s.erase(s.find_last_not_of(' ') + 1);
+    return s;
+  };
+  line = trim(line);
+  for (int i = 0; i < static_cast<int>(text.size()); ++i)
+    if (trim(text[i]) == line) return i;
+  return -1;
+}
+
 // Number of lines that contain `part`.
 inline int countContaining(const std::vector<std::string>& text, const std::string& part) {
   int n = 0;

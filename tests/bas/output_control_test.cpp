@@ -224,7 +224,7 @@ TEST(OutputControl, WordFormBlocksLayerListsAndOutOfOrderBlock) {
   for (size_t i = 0; i < warning.size(); ++i) EXPECT_EQ(rtrim(text[at + 1 + i]), warning[i]) << i;
   // Printed heads of layer 2 only, in the print format asked for (F7.2 columns).
   EXPECT_EQ(countContaining(text, " IN LAYER"), 1);
-  EXPECT_NE(findLine(text, "   1    20.00   20.00"), -1);
+  EXPECT_NE(findTrimmed(text, "   1    20.00   20.00"), -1);
 }
 
 TEST(OutputControl, WordFormLayerListOfMoreThanFifteenLayersWraps) {
