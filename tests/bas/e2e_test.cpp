@@ -1,0 +1,177 @@
+// Whole runs of the program on models with only the basic package: no flow package and no solver,
+// so the first step does not converge and CONTINUEFLAG 1 carries the run on with heads as read.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bas/bas_harness.hpp"
+#include "support/e2e.hpp"
+
+namespace aqx::test {
+namespace {
+
+const char* kNameFile =
+    "LIST 6 m.lst\n"
+    "BAS 1 m.bas\n"
+    "OC 22 m.oc\n"
+    "DATA(BINARY) 30 m.hds\n";
+
+struct Run {
+  RunResult result;
+  std::vector<std::string> listing;
+  std::string heads;
+};
+
+Run runModel(const std::string& bas, const std::string& oc) {
+  TempDir dir;
+  dir.write("m.nam", kNameFile);
+  dir.write("m.bas", bas);
+  dir.write("m.oc", oc);
+  Run r;
+  r.result = runAquifex(dir.path(), {}, "m.nam\n");
+  r.listing = lines(dir.readText("m.lst"));
+  r.heads = dir.readBytes("m.hds");
+  return r;
+}
+
+TEST(EndToEnd, FreeAndFixedFormsGiveTheSameResults) {
+  const std::string arrays =
+      "CONSTANT 1\n"
+      "INTERNAL 1 (FREE) -1\n"
+      "1 1 1\n"
+      "1 0 -1\n";
+  const std::string heads =
+      "CONSTANT 10.0\n"
+      "INTERNAL 1.0 (FREE) -1\n"
+      "20.0 21.0 22.0\n"
+      "23.0 24.0 25.0\n";
+  const Run fixed = runModel(
+      "Two-layer model\n"
+      "read in fixed columns and in free format\n"
+      "         2         2         3         2         4         1\n"
+      "\n"
+      "         0         1\n" +
+          arrays + "     999.0\n" + heads +
+          "      10.0         4       2.0\n"
+          "       5.0         1       1.0\n",
+      "         0         0        30         0\n"
+      "         0         1         1         0\n"
+      "         1         1         1         1\n"
+      "        -1         0         0         0\n"
+      "        -1         1         0         0\n"
+      "         0         1         0         0\n"
+      "         0         0         1         0\n"
+      "        -1         1         0         1\n");
+  const Run free = runModel(
+      "Two-layer model\n"
+      "read in fixed columns and in free format\n"
+      "2 2 3 2 4 1\n"
+      "FREE\n"
+      "0 1\n" +
+          arrays + "999.0\n" + heads +
+          "10.0 4 2.0\n"
+          "5.0,1,1.0\n",
+      "0 0 30 0\n"
+      "0 1 1 0\n"
+      "1 1 1 1\n"
+      "-1 0 0 0\n"
+      "-1 1 0 0\n"
+      "0 1 0 0\n"
+      "0 0 1 0\n"
+      "-1 1 0 1\n");
+  EXPECT_EQ(fixed.result.status, 0) << fixed.result.out << fixed.result.err;
+  EXPECT_EQ(free.result.status, 0) << free.result.out << free.result.err;
+
+  std::vector<std::string> freeListing;
+  for (const auto& l : free.listing)
+    if (l != " THE FREE FORMAT OPTION HAS BEEN SELECTED") freeListing.push_back(l);
+  EXPECT_EQ(freeListing.size() + 1, free.listing.size());
+  EXPECT_EQ(freeListing, fixed.listing);
+  // Heads of both layers saved at steps 1, 3 (flags of step 1 reused), 4 and 5.
+  EXPECT_EQ(fixed.heads.size(), 8u * (44 + 6 * 4));
+  EXPECT_EQ(free.heads, fixed.heads);
+
+  EXPECT_NE(findLine(fixed.listing, "                            INITIAL TIME STEP SIZE =  0.6666667    "), -1);
+  EXPECT_NE(findLine(fixed.listing, "   TIME STEP LENGTH 4.60800E+05  7680.0      128.00      5.3333     1.46019E-02"),
+            -1);
+  EXPECT_EQ(countContaining(fixed.listing, "WARNING -- CONVERGENCE NOT ACHIEVED BUT CONTINUING ANYWAY PER USER REQUEST"),
+            1);
+}
+
+TEST(EndToEnd, OptionsBannerTitleAndUndefinedTimeUnit) {
+  const Run r = runModel(
+      "Cross section\n"
+      "options in lower case, FREE twice\n"
+      "2,1,3,1,7,1\n"
+      "free xsection FREE chtoch\n"
+      "0 0\n"
+      "INTERNAL 1 (FREE) -1\n"
+      "1 1 1\n"
+      "-1 0 1\n"
+      "-5.0\n"
+      "INTERNAL 1.0 (FREE) -1\n"
+      "1 2 3\n"
+      "4 5 6\n"
+      "2.5 1 1.0\n",
+      "HEAD PRINT FORMAT 3\n"
+      "PERIOD 1 STEP 1\n"
+      "  PRINT HEAD\n"
+      "  PRINT BUDGET\n");
+  EXPECT_EQ(r.result.status, 0) << r.result.out << r.result.err;
+  const auto& text = r.listing;
+  const int banner = findLine(text, "1" + std::string(33, ' ') + "AQUIFEX");
+  ASSERT_GE(banner, 0);
+  EXPECT_EQ(text[banner + 1], "      KESTREL MODULAR FINITE-DIFFERENCE GROUND-WATER FLOW MODEL");
+  EXPECT_EQ(text[banner + 3], " Cross section" + std::string(67, ' '));
+  EXPECT_EQ(text[banner + 4], " options in lower case, FREE twice" + std::string(47, ' '));
+  const std::vector<std::string> expected = {
+      " THE FREE FORMAT OPTION HAS BEEN SELECTED",
+      " THE FREE FORMAT OPTION HAS BEEN SELECTED",
+      "    2 LAYERS         1 ROWS         3 COLUMNS",
+      "   1 STRESS PERIOD(S) IN SIMULATION",
+      " MODEL TIME UNITS ARE UNDEFINED",
+      " CROSS SECTION OPTION IS SPECIFIED",
+      " CALCULATE FLOW BETWEEN ADJACENT CONSTANT-HEAD CELLS",
+  };
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(text[banner + 5 + i], expected[i]) << i;
+  // The title again on a new page before the boundary array.
+  EXPECT_EQ(countContaining(text, " Cross section"), 2);
+  EXPECT_EQ(countContaining(text, "HEAD FOR CROSS SECTION AT END OF TIME STEP  1 IN STRESS PERIOD  1"), 1);
+  EXPECT_NE(findLine(text, "   2      4.0    -5.0     6.0"), -1);
+  EXPECT_NE(findLine(text, std::string(21, ' ') + "     TIME STEP LENGTH =    2.50000    "), -1);
+  EXPECT_NE(findLine(text, std::string(21, ' ') + "TOTAL SIMULATION TIME =    2.50000    "), -1);
+}
+
+TEST(EndToEnd, PeriodErrorStopsTheRunWithNonzeroStatus) {
+  const Run r = runModel(
+      "t\n"
+      "t\n"
+      "         1         1         1         2         4         1\n"
+      "\n"
+      "         0         0\n"
+      "CONSTANT 1\n"
+      "       0.0\n"
+      "CONSTANT 1.0\n"
+      "       1.0         1       1.0\n"
+      "       1.0         1       0.0\n",
+      "PERIOD 1 STEP 1\n");
+  EXPECT_NE(r.result.status, 0);
+  ASSERT_FALSE(r.listing.empty());
+  EXPECT_EQ(r.listing.back(), " TSMULT MUST BE GREATER THAN 0.0");
+  EXPECT_EQ(countContaining(r.listing, "STRESS PERIOD NO.   2, LENGTH =   1.000000"), 1);
+}
+
+TEST(EndToEnd, DemoModelRuns) {
+  TempDir dir;
+  std::filesystem::copy(sourcePath("examples/demo"), dir.path(), std::filesystem::copy_options::recursive);
+  const RunResult result = runAquifex(dir.path(), {}, "demo.nam\n");
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  const auto text = lines(dir.readText("demo.lst"));
+  EXPECT_EQ(countContaining(text, "HEAD WILL BE SAVED ON UNIT  30"), 2);
+  EXPECT_EQ(dir.readBytes("demo.hds").size(), 2u * (44 + 12 * 4));
+}
+
+}  // namespace
+}  // namespace aqx::test
