@@ -18,18 +18,18 @@ const char* kNameFile =
     "OC 22 m.oc\n"
     "DATA(BINARY) 30 m.hds\n";
 
-struct Run {
+struct ModelRun {
   RunResult result;
   std::vector<std::string> listing;
   std::string heads;
 };
 
-Run runModel(const std::string& bas, const std::string& oc) {
+ModelRun runModel(const std::string& bas, const std::string& oc) {
   TempDir dir;
   dir.write("m.nam", kNameFile);
   dir.write("m.bas", bas);
   dir.write("m.oc", oc);
-  Run r;
+  ModelRun r;
   r.result = runAquifex(dir.path(), {}, "m.nam\n");
   r.listing = lines(dir.readText("m.lst"));
   r.heads = dir.readBytes("m.hds");
@@ -47,7 +47,7 @@ TEST(EndToEnd, FreeAndFixedFormsGiveTheSameResults) {
       "INTERNAL 1.0 (FREE) -1\n"
       "20.0 21.0 22.0\n"
       "23.0 24.0 25.0\n";
-  const Run fixed = runModel(
+  const ModelRun fixedRun = runModel(
       "Two-layer model\n"
       "read in fixed columns and in free format\n"
       "         2         2         3         2         4         1\n"
@@ -64,7 +64,7 @@ TEST(EndToEnd, FreeAndFixedFormsGiveTheSameResults) {
       "         0         1         0         0\n"
       "         0         0         1         0\n"
       "        -1         1         0         1\n");
-  const Run free = runModel(
+  const ModelRun freeRun = runModel(
       "Two-layer model\n"
       "read in fixed columns and in free format\n"
       "2 2 3 2 4 1\n"
@@ -81,27 +81,27 @@ TEST(EndToEnd, FreeAndFixedFormsGiveTheSameResults) {
       "0 1 0 0\n"
       "0 0 1 0\n"
       "-1 1 0 1\n");
-  EXPECT_EQ(fixed.result.status, 0) << fixed.result.out << fixed.result.err;
-  EXPECT_EQ(free.result.status, 0) << free.result.out << free.result.err;
+  EXPECT_EQ(fixedRun.result.status, 0) << fixedRun.result.out << fixedRun.result.err;
+  EXPECT_EQ(freeRun.result.status, 0) << freeRun.result.out << freeRun.result.err;
 
   std::vector<std::string> freeListing;
-  for (const auto& l : free.listing)
+  for (const auto& l : freeRun.listing)
     if (l != " THE FREE FORMAT OPTION HAS BEEN SELECTED") freeListing.push_back(l);
-  EXPECT_EQ(freeListing.size() + 1, free.listing.size());
-  EXPECT_EQ(freeListing, fixed.listing);
+  EXPECT_EQ(freeListing.size() + 1, freeRun.listing.size());
+  EXPECT_EQ(freeListing, fixedRun.listing);
   // Heads of both layers saved at steps 1, 3 (flags of step 1 reused), 4 and 5.
-  EXPECT_EQ(fixed.heads.size(), 8u * (44 + 6 * 4));
-  EXPECT_EQ(free.heads, fixed.heads);
+  EXPECT_EQ(fixedRun.heads.size(), 8u * (44 + 6 * 4));
+  EXPECT_EQ(freeRun.heads, fixedRun.heads);
 
-  EXPECT_NE(findLine(fixed.listing, "                            INITIAL TIME STEP SIZE =  0.6666667    "), -1);
-  EXPECT_NE(findLine(fixed.listing, "   TIME STEP LENGTH 4.60800E+05  7680.0      128.00      5.3333     1.46019E-02"),
+  EXPECT_NE(findLine(fixedRun.listing, "                            INITIAL TIME STEP SIZE =  0.6666667    "), -1);
+  EXPECT_NE(findLine(fixedRun.listing, "   TIME STEP LENGTH 4.60800E+05  7680.0      128.00      5.3333     1.46019E-02"),
             -1);
-  EXPECT_EQ(countContaining(fixed.listing, "WARNING -- CONVERGENCE NOT ACHIEVED BUT CONTINUING ANYWAY PER USER REQUEST"),
+  EXPECT_EQ(countContaining(fixedRun.listing, "WARNING -- CONVERGENCE NOT ACHIEVED BUT CONTINUING ANYWAY PER USER REQUEST"),
             1);
 }
 
 TEST(EndToEnd, OptionsBannerTitleAndUndefinedTimeUnit) {
-  const Run r = runModel(
+  const ModelRun r = runModel(
       "Cross section\n"
       "options in lower case, FREE twice\n"
       "2,1,3,1,7,1\n"
@@ -145,7 +145,7 @@ TEST(EndToEnd, OptionsBannerTitleAndUndefinedTimeUnit) {
 }
 
 TEST(EndToEnd, PeriodErrorStopsTheRunWithNonzeroStatus) {
-  const Run r = runModel(
+  const ModelRun r = runModel(
       "t\n"
       "t\n"
       "         1         1         1         2         4         1\n"
