@@ -163,6 +163,27 @@ TEST(EndToEnd, PeriodErrorStopsTheRunWithNonzeroStatus) {
   EXPECT_EQ(countContaining(r.listing, "STRESS PERIOD NO.   2, LENGTH =   1.000000"), 1);
 }
 
+TEST(EndToEnd, BadDimensionLinesStopWithAMessage) {
+  const std::string rest =
+      "\n"
+      "         0         0\n"
+      "CONSTANT 1\n"
+      "       0.0\n"
+      "CONSTANT 1.0\n"
+      "       1.0         1       1.0\n";
+  // A grid without cells in some direction: reported in the listing.
+  const ModelRun empty = runModel("t\nt\n         1         0         1         1         4         1\n" + rest, "");
+  EXPECT_NE(empty.result.status, 0);
+  ASSERT_FALSE(empty.listing.empty());
+  EXPECT_EQ(empty.listing.back(), " NUMBERS OF LAYERS, ROWS AND COLUMNS MUST ALL BE AT LEAST 1");
+  // A value that is not an integer in the fixed columns: a read error on the console.
+  const ModelRun bad = runModel("t\nt\n       1.5         1         1         1         4         1\n" + rest, "");
+  EXPECT_NE(bad.result.status, 0);
+  EXPECT_NE(bad.result.err.find("line 3"), std::string::npos) << bad.result.err;
+  EXPECT_NE(bad.result.err.find("six integers"), std::string::npos) << bad.result.err;
+  EXPECT_EQ(countContaining(bad.listing, "LAYERS"), 0);
+}
+
 TEST(EndToEnd, DemoModelRuns) {
   TempDir dir;
   std::filesystem::copy(sourcePath("examples/demo"), dir.path(), std::filesystem::copy_options::recursive);
