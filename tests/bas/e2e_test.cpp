@@ -190,8 +190,9 @@ TEST(EndToEnd, DemoModelRuns) {
   const RunResult result = runAquifex(dir.path(), {}, "demo.nam\n");
   EXPECT_EQ(result.status, 0) << result.out << result.err;
   const auto text = lines(dir.readText("demo.lst"));
-  EXPECT_EQ(countContaining(text, "HEAD WILL BE SAVED ON UNIT  30"), 2);
-  EXPECT_EQ(dir.readBytes("demo.hds").size(), 2u * (44 + 12 * 4));
+  // Two layers of 15 x 20 cells saved at each of the 5 + 8 time steps.
+  EXPECT_EQ(countContaining(text, "HEAD WILL BE SAVED ON UNIT  30"), 13);
+  EXPECT_EQ(dir.readBytes("demo.hds").size(), 26u * (44 + 300 * 4));
 }
 
 }  // namespace

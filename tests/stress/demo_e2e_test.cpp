@@ -1,0 +1,84 @@
+// The bundled demo model: two layers drained by a river, pumped by wells, solved with PCG2. The
+// run must end normally with every step converged, balance its budget, and save the wells' flows
+// as compact list records.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "support/e2e.hpp"
+
+namespace aqx::test {
+namespace {
+
+int intAt(const std::string& b, std::size_t off) {
+  int v;
+  std::memcpy(&v, b.data() + off, 4);
+  return v;
+}
+float realAt(const std::string& b, std::size_t off) {
+  float v;
+  std::memcpy(&v, b.data() + off, 4);
+  return v;
+}
+
+TEST(Demo, RunsConvergesAndSavesWellFlows) {
+  TempDir dir;
+  std::filesystem::copy(sourcePath("examples/demo"), dir.path(), std::filesystem::copy_options::recursive);
+  const RunResult result = runAquifex(dir.path(), {}, "demo.nam\n");
+  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  const std::string lst = dir.readText("demo.lst");
+  EXPECT_EQ(lst.find("FAILED TO CONVERGE"), std::string::npos);
+  EXPECT_NE(lst.find("PCG2 -- CONJUGATE GRADIENT SOLUTION PACKAGE"), std::string::npos);
+  // Last step: the three wells take 2500 + 1200 + 300, and the budget closes.
+  EXPECT_NE(lst.find("               WELLS =        4000.0000"), std::string::npos) << lst;
+  std::string closing;
+  for (const std::string& line : lines(lst))
+    if (line.find("PERCENT DISCREPANCY =") != std::string::npos) closing = line;
+  ASSERT_FALSE(closing.empty());
+  const std::size_t first = closing.find('=');
+  const std::size_t second = closing.find('=', first + 1);
+  EXPECT_LT(std::abs(std::stod(closing.substr(first + 1, 15))), 0.01) << closing;
+  EXPECT_LT(std::abs(std::stod(closing.substr(second + 1))), 0.01) << closing;
+
+  // Cell-by-cell file: walk the records; the wells' are compact lists (method 2).
+  const std::string b = dir.readBytes("demo.cbc");
+  std::size_t off = 0;
+  int wellRecords = 0;
+  while (off + 36 <= b.size()) {
+    const std::string label = b.substr(off + 8, 16);
+    const int ncol = intAt(b, off + 24), nrow = intAt(b, off + 28), nlay = intAt(b, off + 32);
+    if (nlay > 0) {
+      off += 36 + 4u * ncol * nrow * nlay;
+      continue;
+    }
+    const int method = intAt(b, off + 36);
+    std::size_t data = off + 52;
+    if (method == 2) {
+      const int count = intAt(b, data);
+      if (label == "           WELLS") {
+        // Period 1: two wells (1500 + 300); period 2: three (2500 + 1200 + 300).
+        ++wellRecords;
+        ASSERT_EQ(count, wellRecords == 1 ? 2 : 3);
+        float total = 0.0f;
+        for (int e = 0; e < count; ++e) total += realAt(b, data + 4 + 8 * e + 4);
+        EXPECT_FLOAT_EQ(total, wellRecords == 1 ? -1800.0f : -4000.0f);
+        EXPECT_EQ(intAt(b, data + 4), 300 + 7 * 20 + 12);  // layer 2, row 8, column 12
+      }
+      off = data + 4 + 8u * count;
+    } else if (method == 1) {
+      off = data + 4u * ncol * nrow * -nlay;
+    } else if (method == 3 || method == 4) {
+      off = data + 4u * ncol * nrow * (method == 3 ? 2 : 1);
+    } else {
+      FAIL() << "unexpected method " << method;
+    }
+  }
+  EXPECT_EQ(off, b.size());
+  EXPECT_EQ(wellRecords, 2);  // the last step of each period
+}
+
+}  // namespace
+}  // namespace aqx::test
