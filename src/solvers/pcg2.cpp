@@ -343,29 +343,16 @@ restart:
 // neighbour in the same row comes last, so only it lies on the chain.
 constexpr int kSkew = 4;
 
-// One step of a skewed sweep: row r of the group takes column t - r (forward) or t + r (backward).
-// In the middle of the sweep every row has its column inside the grid and the group has its full
-// size, so that case runs without tests and with the rows unrolled.
-template <int kDir, class Cell>
-inline void skewStep(int i0, int rows, int t, int nc, Cell& cell) {
-  if (rows == kSkew && t - kDir * (kSkew - 1) >= 1 && t - kDir * (kSkew - 1) <= nc && t >= 1 && t <= nc) {
-    [&]<int... r>(std::integer_sequence<int, r...>) {
-      (cell(i0 + kDir * r, t - kDir * r), ...);
-    }
-    (std::make_integer_sequence<int, kSkew>{});
-    return;
-  }
-  for (int r = 0; r < rows; ++r) {
-    const int j = t - kDir * r;
-    if (j >= 1 && j <= nc) cell(i0 + kDir * r, j);
-  }
-}
-
 template <class Cell>
 void sweepForward(int nr, int nc, Cell cell) {
   for (int i0 = 1; i0 <= nr; i0 += kSkew) {
     const int rows = std::min(kSkew, nr - i0 + 1);
-    for (int t = 1; t <= nc + rows - 1; ++t) skewStep<1>(i0, rows, t, nc, cell);
+    for (int t = 1; t <= nc + rows - 1; ++t) {
+      for (int r = 0; r < rows; ++r) {
+        const int j = t - r;
+        if (j >= 1 && j <= nc) cell(i0 + r, j);
+      }
+    }
   }
 }
 
@@ -373,7 +360,12 @@ template <class Cell>
 void sweepBackward(int nr, int nc, Cell cell) {
   for (int i0 = nr; i0 >= 1; i0 -= kSkew) {
     const int rows = std::min(kSkew, i0);
-    for (int t = nc; t >= 2 - rows; --t) skewStep<-1>(i0, rows, t, nc, cell);
+    for (int t = nc; t >= 2 - rows; --t) {
+      for (int r = 0; r < rows; ++r) {
+        const int j = t + r;
+        if (j >= 1 && j <= nc) cell(i0 - r, j);
+      }
+    }
   }
 }
 
