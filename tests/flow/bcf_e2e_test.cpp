@@ -156,7 +156,7 @@ struct Files {
 
 const char* kDefaultSip = "       200         5\n       1.0    1.0E-6         1       0.0         0\n";
 
-struct Run {
+struct ModelRun {
   TempDir dir;
   RunResult result;
   std::vector<std::string> listing;
@@ -201,7 +201,7 @@ const char* kSaveLastStep1 = "HEAD SAVE UNIT 30\nPERIOD 1 STEP 1\n    SAVE HEAD\
 // Validation
 
 TEST(BcfValidation, ConfinedSteadyRowIsLinear) {
-  Run r;
+  ModelRun r;
   Files f;
   f.bas = rowBas(21, 10.0, 0.0, 5.0, "       1.0         1       1.0\n");
   f.bcf =
@@ -228,7 +228,7 @@ TEST(BcfValidation, ConfinedSteadyRowIsLinear) {
 
 TEST(BcfValidation, TransientRowFollowsTheErfcSolution) {
   // Head 0 everywhere, raised to 1 at the left end at time 0; diffusivity T/S = 1, dx = 1.
-  Run r;
+  ModelRun r;
   Files f;
   f.bas = rowBas(101, 1.0, 0.0, 0.0, "      25.0       250       1.0\n");
   // The far end is a constant head of 0, well beyond the reach of the front.
@@ -265,7 +265,7 @@ TEST(BcfValidation, UnconfinedRowFollowsDupuit) {
   };
   for (const Case c : {Case{"31", 1, 1e-3}, Case{" 1", 0, 0.01}}) {
     SCOPED_TRACE(c.code);
-    Run r;
+    ModelRun r;
     Files f;
     f.bas = rowBas(21, 10.0, 5.0, 8.0, "       1.0         1       1.0\n");
     if (c.iapart == 0) {
@@ -331,16 +331,19 @@ std::vector<std::string> conversionLines(const std::vector<std::string>& listing
 }
 
 TEST(BcfWettingRun, LayerDriesAndRewetsWithTheConversionLog) {
-  Run r;
+  ModelRun r;
   r.go(wettingModel("       0.5", "         0"));
   ASSERT_EQ(r.result.status, 0) << r.result.err;
   const std::vector<std::string> want = {
       " CELL CONVERSIONS FOR ITER.=  1  LAYER=  1  STEP=  1  PERIOD=  1   (ROW,COL)",
       "    DRY(  1,  1)   DRY(  1,  2)   DRY(  1,  3)   DRY(  1,  4)   DRY(  1,  5)",
       "    DRY(  1,  6)",
+      // The cell over the constant head does not wet from it, nor from its neighbour wetted in the
+      // same pass: it wets from that neighbour one iteration later.
       " CELL CONVERSIONS FOR ITER.=  2  LAYER=  1  STEP=  1  PERIOD=  1   (ROW,COL)",
-      "    WET(  1,  1)   WET(  1,  2)   WET(  1,  3)   WET(  1,  4)   WET(  1,  5)",
-      "    WET(  1,  6)",
+      "    WET(  1,  2)   WET(  1,  3)   WET(  1,  4)   WET(  1,  5)   WET(  1,  6)",
+      " CELL CONVERSIONS FOR ITER.=  3  LAYER=  1  STEP=  1  PERIOD=  1   (ROW,COL)",
+      "    WET(  1,  1)",
   };
   EXPECT_EQ(conversionLines(r.listing), want);
   const auto h = r.heads();
@@ -352,14 +355,14 @@ TEST(BcfWettingRun, LayerDriesAndRewetsWithTheConversionLog) {
 }
 
 TEST(BcfWettingRun, ZeroWetFactorWithHeadEquationWetsAndDriesInOnePass) {
-  Run r;
+  ModelRun r;
   r.go(wettingModel("       0.0", "         1"));
   ASSERT_EQ(r.result.status, 0) << r.result.err;
   const auto conv = conversionLines(r.listing);
   ASSERT_GE(conv.size(), 6u);
   EXPECT_EQ(conv[3], " CELL CONVERSIONS FOR ITER.=  2  LAYER=  1  STEP=  1  PERIOD=  1   (ROW,COL)");
-  EXPECT_EQ(conv[4], "    WET(  1,  1)   DRY(  1,  1)   WET(  1,  2)   DRY(  1,  2)   WET(  1,  3)");
-  EXPECT_EQ(conv[5], "    DRY(  1,  3)   WET(  1,  4)   DRY(  1,  4)   WET(  1,  5)   DRY(  1,  5)");
+  EXPECT_EQ(conv[4], "    WET(  1,  2)   DRY(  1,  2)   WET(  1,  3)   DRY(  1,  3)   WET(  1,  4)");
+  EXPECT_EQ(conv[5], "    DRY(  1,  4)   WET(  1,  5)   DRY(  1,  5)   WET(  1,  6)   DRY(  1,  6)");
   const auto h = r.heads();
   ASSERT_EQ(h.size(), 2u);
   for (int j = 0; j < 6; ++j) EXPECT_EQ(h[0].values[j], -777.0f) << j;
@@ -420,12 +423,12 @@ TEST(BcfBudgetRun, LayerTypesRowsAndRecordsAgreeFullAndCompact) {
   const Case cases[] = {{" 1 0", true}, {" 3 2", true}, {" 0 2", false}, {" 3 2", false}, {"11 0", true}};
   for (const Case c : cases) {
     SCOPED_TRACE(std::string(c.codes) + (c.transient ? " transient" : " steady"));
-    Run full, compact;
+    ModelRun full, compact;
     full.go(typesModel(c.codes, c.transient, false));
     compact.go(typesModel(c.codes, c.transient, true));
     ASSERT_EQ(full.result.status, 0) << full.result.err;
     ASSERT_EQ(compact.result.status, 0) << compact.result.err;
-    EXPECT_EQ(full.listing.size(), compact.listing.size());
+    EXPECT_TRUE(contains(compact.listing, "COMPACT CELL-BY-CELL BUDGET FILES WILL BE WRITTEN"));
 
     const auto recs = full.budget();
     std::vector<std::string> order;
@@ -508,7 +511,7 @@ TEST(BcfBudgetRun, FlowBetweenConstantHeadsCountsOnlyWithChtoch) {
   // conductance 2 between neighbours.
   for (bool chtoch : {false, true}) {
     SCOPED_TRACE(chtoch);
-    Run r;
+    ModelRun r;
     Files f;
     f.bas = rowBas(4, 10.0, 0.0, 2.0, "       1.0         1       1.0\n");
     f.bas.replace(f.bas.find(" -1 1 1 -1"), 10, " -1 -1 1 -1");
