@@ -548,5 +548,83 @@ TEST(BcfBudgetRun, FlowBetweenConstantHeadsCountsOnlyWithChtoch) {
   }
 }
 
+TEST(BcfBudgetRun, ConstantHeadRatesPrintedWhenTheUnitIsNegative) {
+  ModelRun r;
+  Files f;
+  f.bas = rowBas(3, 10.0, 0.0, 5.0, "       1.0         1       1.0\n");
+  f.bcf =
+      "         1        -1    -999.0         0       0.0         0         0\n"
+      " 0\n"
+      "CONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\n"
+      "CONSTANT 2.0\n";
+  f.oc = "PERIOD 1 STEP 1\n    SAVE BUDGET\n";
+  r.go(f);
+  ASSERT_EQ(r.result.status, 0) << r.result.err;
+  EXPECT_TRUE(contains(r.listing, " CONSTANT-HEAD CELL-BY-CELL FLOWS WILL BE PRINTED WHEN ICBCFL IS NOT 0"));
+  std::vector<std::string> printed;
+  for (std::size_t n = 0; n < r.listing.size(); ++n) {
+    if (r.listing[n] != "    CONSTANT HEAD   PERIOD  1   STEP  1") continue;
+    printed.assign(r.listing.begin() + static_cast<long>(n), r.listing.begin() + static_cast<long>(n) + 3);
+  }
+  const std::vector<std::string> want = {
+      "    CONSTANT HEAD   PERIOD  1   STEP  1",
+      " LAYER  1   ROW   1   COL   1   RATE    10.0000    ",
+      " LAYER  1   ROW   1   COL   3   RATE   -10.0000    ",
+  };
+  EXPECT_EQ(printed, want);
+  EXPECT_FALSE(r.dir.exists("m.cbc"));
+}
+
+TEST(BcfInput, FreeFormatRecordsReadLikeFixedOnes) {
+  ModelRun fixed, free;
+  Files f;
+  f.bas = rowBas(5, 10.0, 0.0, 5.0, "       1.0         1       1.0\n");
+  f.bcf =
+      "         1         0    -999.0         0       0.0         0         0\n"
+      " 0\n"
+      "CONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\n"
+      "CONSTANT 2.0\n";
+  f.sip = "        50         5\n       1.0    1.0E-5         0     0.001         1\n";
+  f.oc = kSaveLastStep1;
+  fixed.go(f);
+  f.bas.replace(f.bas.find("\n\n"), 2, "\nFREE\n");
+  f.bas.replace(f.bas.find("         1         1\n"), 21, "1 1\n");
+  f.bas.replace(f.bas.find("    -999.0"), 10, "-999.");
+  f.bas.replace(f.bas.find("       1.0         1       1.0"), 30, "1.0 1 1.0");
+  f.bcf.replace(0, f.bcf.find('\n'), "1, 0, -999.0, 0, 0.0, 0, 0");
+  f.sip = "50 5\n1.0 1.0E-5 0 0.001 1\n";
+  free.go(f);
+  ASSERT_EQ(fixed.result.status, 0) << fixed.result.err;
+  ASSERT_EQ(free.result.status, 0) << free.result.err;
+  EXPECT_EQ(fixed.heads()[0].values, free.heads()[0].values);
+  EXPECT_TRUE(contains(free.listing, "     5 ITERATION PARAMETERS CALCULATED FROM SPECIFIED WSEED = 0.00100000 :"));
+  EXPECT_TRUE(contains(fixed.listing, " 0.000000E+00 0.822172E+00 0.968377E+00 0.994377E+00 0.999000E+00"));
+}
+
+TEST(BcfInput, InputErrorsStopWithTheirMessage) {
+  struct Case {
+    int layers;
+    const char* codes;
+    const char* message;
+  };
+  const Case cases[] = {
+      {201, "", " SPACE IS RESERVED FOR A MAXIMUM OF 200 LAYERS IN ARRAYS LAYCON AND LAYAVG"},
+      {2, " 0 1", " LAYER TYPE 1 IS ONLY ALLOWED IN TOP LAYER"},
+      {1, "40", " INVALID INTERBLOCK T CODE:  40"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    ModelRun r;
+    Files f;
+    f.bas = "errors\n\n" + std::to_string(c.layers).insert(0, 10 - std::to_string(c.layers).size(), ' ') +
+            "         1         1         1         4         0\n\n         1         0\n";
+    f.bcf = std::string("         1         0    -999.0         0       0.0         0         0\n") + c.codes + "\n";
+    r.go(f);
+    EXPECT_NE(r.result.status, 0);
+    ASSERT_FALSE(r.listing.empty());
+    EXPECT_EQ(rtrim(r.listing.back()), c.message);
+  }
+}
+
 }  // namespace
 }  // namespace aqx::test
