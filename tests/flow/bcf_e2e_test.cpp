@@ -307,7 +307,7 @@ Files wettingModel(const char* wetfactor, const char* iweteqn) {
       "CONSTANT 5.0\n"
       "INTERNAL 1.0 (FREE) -1\n15 14 14 14 14 14\n"
       "       1.0         1       1.0\n";
-  f.bcf = std::string("         1         0    -777.0         1") + wetfactor + "         1" + iweteqn +
+  f.bcf = std::string("         1         0    -777.0         1") + wetfactor + "         0" + iweteqn +
           "\n 1 0\n"
           "CONSTANT 1.0\nCONSTANT 10.0\nCONSTANT 10.0\n"
           "CONSTANT 1.0\nCONSTANT 10.0\nCONSTANT 0.1\nCONSTANT 1.0\n"
@@ -346,6 +346,7 @@ TEST(BcfWettingRun, LayerDriesAndRewetsWithTheConversionLog) {
       "    WET(  1,  1)",
   };
   EXPECT_EQ(conversionLines(r.listing), want);
+  EXPECT_TRUE(contains(r.listing, " WETTING FACTOR=   0.50000     WETTING ITERATION INTERVAL=   1"));
   const auto h = r.heads();
   ASSERT_EQ(h.size(), 2u);
   for (int j = 0; j < 6; ++j) {
@@ -584,7 +585,7 @@ TEST(BcfInput, FreeFormatRecordsReadLikeFixedOnes) {
       " 0\n"
       "CONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\n"
       "CONSTANT 2.0\n";
-  f.sip = "        50         5\n       1.0    1.0E-5         0     0.001         1\n";
+  f.sip = "        50         5\n       0.0    1.0E-5         0     0.001         0\n";
   f.oc = kSaveLastStep1;
   fixed.go(f);
   f.bas.replace(f.bas.find("\n\n"), 2, "\nFREE\n");
@@ -592,13 +593,16 @@ TEST(BcfInput, FreeFormatRecordsReadLikeFixedOnes) {
   f.bas.replace(f.bas.find("    -999.0"), 10, "-999.");
   f.bas.replace(f.bas.find("       1.0         1       1.0"), 30, "1.0 1 1.0");
   f.bcf.replace(0, f.bcf.find('\n'), "1, 0, -999.0, 0, 0.0, 0, 0");
-  f.sip = "50 5\n1.0 1.0E-5 0 0.001 1\n";
+  f.sip = "50 5\n0.0 1.0E-5 0 0.001 0\n";
   free.go(f);
   ASSERT_EQ(fixed.result.status, 0) << fixed.result.err;
   ASSERT_EQ(free.result.status, 0) << free.result.err;
   EXPECT_EQ(fixed.heads()[0].values, free.heads()[0].values);
   EXPECT_TRUE(contains(free.listing, "     5 ITERATION PARAMETERS CALCULATED FROM SPECIFIED WSEED = 0.00100000 :"));
   EXPECT_TRUE(contains(fixed.listing, " 0.000000E+00 0.822172E+00 0.968377E+00 0.994377E+00 0.999000E+00"));
+  // An acceleration of 0 is used as 1, a printout interval of 0 as 999.
+  EXPECT_TRUE(contains(fixed.listing, "                 ACCELERATION PARAMETER =     1.0000"));
+  EXPECT_TRUE(contains(fixed.listing, "      SIP HEAD CHANGE PRINTOUT INTERVAL =      999"));
 }
 
 TEST(BcfInput, InputErrorsStopWithTheirMessage) {

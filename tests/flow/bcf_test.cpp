@@ -151,9 +151,11 @@ TEST(BcfLayers, InvalidCodesStop) {
 }
 
 TEST(BcfPrepare, VerticalConductanceEliminationAndStorageCapacity) {
+  test::Listing list;
   Bcf b;
   b.setup({0, 0}, 1, 3, true);
   Model& m = b.m;
+  m.LISTUNIT = list.unit;
   m.DELR[0] = 2;
   m.DELR[1] = 3;
   m.DELR[2] = 4;
@@ -180,6 +182,10 @@ TEST(BcfPrepare, VerticalConductanceEliminationAndStorageCapacity) {
   EXPECT_FLOAT_EQ(b.bcf.STOR1[4], 0.01f * 3 * 5);
   // Harmonic conductance between (2,1,1) and (2,1,2): 2*T*T*DELC/(T*DELR2 + T*DELR1).
   EXPECT_FLOAT_EQ(m.CONDR[3], 2.0f * 5 / 5);
+  const std::vector<std::string> want = {
+      " NODE (LAYER,ROW,COL)   1   1   2 ELIMINATED BECAUSE ALL CONDUCTANCES TO NODE ARE 0",
+      " NODE (LAYER,ROW,COL)   2   1   3 ELIMINATED BECAUSE ALL CONDUCTANCES TO NODE ARE 0"};
+  EXPECT_EQ(list.trimmedLines(), want);
 }
 
 TEST(BcfFormulate, StorageSwitchesBetweenPrimaryAndSecondaryAtTheTop) {
