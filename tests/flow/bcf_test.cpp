@@ -136,6 +136,34 @@ TEST(BcfLayers, TableRowsAndMessages) {
   EXPECT_EQ(l, want);
 }
 
+TEST(BcfLayers, ArraysTakenOnlyWhenPresent) {
+  // Two layers (types 3 and 2) of 2 x 3 cells: NRC = 6.
+  struct Case {
+    bool transient, wetting;
+    std::int64_t elements;
+  };
+  const Case cases[] = {
+      {false, false, 2 + 6 + 6 + 12},                  // ANISO, BOTTOM, HYDCOND, TOP
+      {true, false, 12 + 12 + 2 + 6 + 6 + 12},         // + STOR1, STOR2
+      {true, true, 12 + 12 + 2 + 6 + 6 + 12 + 6 + 6},  // + WETDRY, CVSAVE
+  };
+  for (const Case& c : cases) {
+    Bcf b;
+    test::allocateGrid(b.m, 2, 2, 3);
+    b.m.LISTUNIT = b.quiet.unit;
+    b.bcf.ISTEADY = c.transient ? 0 : 1;
+    b.bcf.IWETTING = c.wetting ? 1 : 0;
+    const int codes[] = {3, 2};
+    b.bcf.decodeLayers(b.m, codes);
+    const std::int64_t before = b.m.work->XNEXT();
+    b.bcf.takeArrays(b.m);
+    EXPECT_EQ(b.m.work->XNEXT() - before, c.elements);
+    EXPECT_EQ(b.m.BOTTOM, b.bcf.BOTTOM);
+    EXPECT_EQ(b.bcf.STOR1 != nullptr, c.transient);
+    EXPECT_EQ(b.bcf.WETDRY != nullptr, c.wetting);
+  }
+}
+
 TEST(BcfLayers, InvalidCodesStop) {
   const std::vector<std::vector<int>> bad = {{40}, {4}, {-5}, {0, 1}, {0, 34}};
   for (const auto& codes : bad) {
