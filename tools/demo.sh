@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DAQX_TESTS=OFF >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)" --target aquifex
 run=build/demo-run
 rm -rf "$run"
