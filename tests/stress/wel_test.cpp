@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -247,6 +248,8 @@ struct StopCase {
   const char* input;
   const char* message;
 };
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
 
 class WelStops : public ::testing::TestWithParam<StopCase> {};
 
