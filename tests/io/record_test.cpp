@@ -114,8 +114,8 @@ TEST_F(RecordTest, DigitsAreCorrectlyRounded) {
     std::string digits =
         std::string(1, buf[0]) + (d > 1 ? std::string(buf + 2, static_cast<std::size_t>(d - 1)) : "");
     int ex = x == 0 ? 0 : std::atoi(std::strchr(buf, 'e') + 1) + 1;
-    std::snprintf(buf, sizeof buf, "%s0.%sE%c%02d", std::signbit(x) ? "-" : "", digits.c_str(), ex < 0 ? '-' : '+',
-                  std::abs(ex));
+    std::snprintf(buf, sizeof buf, "%s0.%sE%c%02d", std::signbit(x) ? "-" : "", digits.c_str(),
+                  ex < 0 ? '-' : '+', std::abs(ex));
     std::string expected = buf;
     std::string format = "(E" + std::to_string(expected.size()) + "." + std::to_string(d) + ")";
     ASSERT_EQ(writeInternal(expected.size(), Format::runtime(format), x), expected) << format << " " << x;
