@@ -408,21 +408,24 @@ void SipPackage::solve(Model& m) {
   const int kouter = m.KOUTER;
   const double w = WPARM[(kouter - 1) % NITPARM];
   Largest big;
-#ifndef AQX_SIP_LANES
-#define AQX_SIP_LANES 4
+  // Rows swept together: four in a single layer; two when every cell also reads the layer before
+  // it, where more rows at once means more streams of memory than the caches follow well
+  // (measured with bench/sip_bench).
+#ifndef AQX_SIP_LAYERED_LANES
+#define AQX_SIP_LAYERED_LANES 2
 #endif
-  constexpr int kLanes = AQX_SIP_LANES;
+  constexpr int kLayeredLanes = AQX_SIP_LAYERED_LANES;
   const bool odd = kouter % 2 == 1;
   if (m.NLAYER > 1) {
     if (odd) {
-      sweep<true, true, kLanes>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+      sweep<true, true, kLayeredLanes>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
     } else {
-      sweep<false, true, kLanes>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+      sweep<false, true, kLayeredLanes>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
     }
   } else if (odd) {
-    sweep<true, false, kLanes>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+    sweep<true, false, 4>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
   } else {
-    sweep<false, false, kLanes>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+    sweep<false, false, 4>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
   }
   if (kouter >= 1 && kouter <= mxiter_) {
     MAXCHANGE[kouter - 1] = big.signedValue;

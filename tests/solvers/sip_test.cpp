@@ -330,43 +330,50 @@ void referenceSweep(Model& m, double w, double accel, float* FE, float* FF, floa
 
 
 TEST(SipSolve, InterleavedRowsGiveExactlyThePlainSweep) {
-  // Seven rows: one group of four interleaved rows and three left over, in both directions.
-  SipRun r;
-  r.setup(3, 7, 9, 50, 0.05f);
-  Model& m = r.m;
-  std::mt19937 rng(7);
-  std::uniform_real_distribution<float> cond(0.1f, 10.0f), q(-1.0f, 1.0f);
-  for (std::int64_t n = 0; n < m.NCELLS; ++n) {
-    m.CONDR[n] = cond(rng);
-    m.CONDC[n] = cond(rng);
-    m.HEADNEW[n] = q(rng);
-    m.RHS[n] = q(rng);
-    m.HCOEF[n] = -0.01f;
-    if (n < 7 * 9 * 2) m.CONDV[n] = cond(rng);
-    if (n % 11 == 0) m.IBOUND[n] = -1;
-  }
-  std::vector<double> h(m.HEADNEW, m.HEADNEW + m.NCELLS);
-  std::vector<float> fe(m.NCELLS), ff(m.NCELLS), fg(m.NCELLS), v(m.NCELLS);
-  for (int it = 1; it <= 4; ++it) {
-    Model plain = m;
-    plain.HEADNEW = h.data();
-    RefLargest big;
-    const double w = r.sip.WPARM[(it - 1) % 5];
-    if (it % 2 == 1) {
-      referenceSweep<true>(plain, w, 1.0, fe.data(), ff.data(), fg.data(), v.data(), big);
-    } else {
-      referenceSweep<false>(plain, w, 1.0, fe.data(), ff.data(), fg.data(), v.data(), big);
-    }
-    m.KOUTER = it;
-    r.sip.solve(m);
+  // Seven rows: full groups of interleaved rows and rows left over, in both directions, in a
+  // layered model and in a single layer.
+  for (const int nlay : {3, 1}) {
+    SCOPED_TRACE(nlay);
+    SipRun r;
+    r.setup(nlay, 7, 9, 50, 0.05f);
+    Model& m = r.m;
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> cond(0.1f, 10.0f), q(-1.0f, 1.0f);
     for (std::int64_t n = 0; n < m.NCELLS; ++n) {
-      ASSERT_EQ(m.HEADNEW[n], h[n]) << "iteration " << it << " cell " << n;
-      ASSERT_EQ(r.sip.FACTE[n], fe[n]);
+      m.CONDR[n] = cond(rng);
+      m.CONDC[n] = cond(rng);
+      m.HEADNEW[n] = q(rng);
+      m.RHS[n] = q(rng);
+      m.HCOEF[n] = -0.01f;
+      if (n < 7 * 9 * (nlay - 1)) m.CONDV[n] = cond(rng);
+      if (n % 11 == 0) m.IBOUND[n] = -1;
+      if (n % 17 == 5) m.IBOUND[n] = 0;  // its conductances are left: the sweep must skip it
     }
-    EXPECT_EQ(r.sip.MAXCHANGE[it - 1], big.signedValue);
-    EXPECT_EQ(r.sip.MAXCHANGECELL[3 * (it - 1)], big.k);
-    EXPECT_EQ(r.sip.MAXCHANGECELL[3 * (it - 1) + 1], big.i);
-    EXPECT_EQ(r.sip.MAXCHANGECELL[3 * (it - 1) + 2], big.j);
+    std::vector<double> h(m.HEADNEW, m.HEADNEW + m.NCELLS);
+    std::vector<float> fe(m.NCELLS), ff(m.NCELLS), fg(m.NCELLS), v(m.NCELLS);
+    for (int it = 1; it <= 4; ++it) {
+      Model plain = m;
+      plain.HEADNEW = h.data();
+      RefLargest big;
+      const double w = r.sip.WPARM[(it - 1) % 5];
+      if (it % 2 == 1) {
+        referenceSweep<true>(plain, w, 1.0, fe.data(), ff.data(), fg.data(), v.data(), big);
+      } else {
+        referenceSweep<false>(plain, w, 1.0, fe.data(), ff.data(), fg.data(), v.data(), big);
+      }
+      m.KOUTER = it;
+      r.sip.solve(m);
+      for (std::int64_t n = 0; n < m.NCELLS; ++n) {
+        ASSERT_EQ(m.HEADNEW[n], h[n]) << "iteration " << it << " cell " << n;
+        ASSERT_EQ(r.sip.FACTE[n], fe[n]);
+        ASSERT_EQ(r.sip.FACTF[n], ff[n]);
+        ASSERT_EQ(r.sip.FACTG[n], fg[n]);
+      }
+      EXPECT_EQ(r.sip.MAXCHANGE[it - 1], big.signedValue);
+      EXPECT_EQ(r.sip.MAXCHANGECELL[3 * (it - 1)], big.k);
+      EXPECT_EQ(r.sip.MAXCHANGECELL[3 * (it - 1) + 1], big.i);
+      EXPECT_EQ(r.sip.MAXCHANGECELL[3 * (it - 1) + 2], big.j);
+    }
   }
 }
 
