@@ -335,6 +335,8 @@ restart:
   }
 }
 
+namespace {
+
 // The triangular solves are chains: every cell needs the result of its neighbour just before it
 // in the row. The sweeps below work on kSkew rows of a layer at once, each row one column behind
 // the row before it (ahead of it going backward), so that every cell still follows its earlier
@@ -342,6 +344,42 @@ restart:
 // by exactly the same operations as in a plain row-by-row sweep. Within a cell the term of the
 // neighbour in the same row comes last, so only it lies on the chain.
 constexpr int kSkew = 4;
+
+// Layer-wide first parts of the triangular solves, for variable-head cells (others keep their
+// value). Forward: RHS minus the term of the layer above (left out where that pivot is 0).
+// Backward: w/d minus the term of the layer below. Each value takes the same operations, in the
+// same order, as in the cell-by-cell form, so the results are identical; here they vectorise.
+AQX_VECTOR_LOOPS void forwardLayerAbove(const float* __restrict rhs, const float* __restrict cvA,
+                                        const float* __restrict wA, const float* __restrict dA,
+                                        const int* __restrict ib, float* __restrict w, std::int64_t count) {
+  for (std::int64_t n = 0; n < count; ++n) {
+    const float t = dA[n] != 0.0f ? cvA[n] * wA[n] / dA[n] : 0.0f;
+    const float part = rhs[n] - t;
+    w[n] = ib[n] > 0 ? part : w[n];
+  }
+}
+
+AQX_VECTOR_LOOPS void forwardLayerTop(const float* __restrict rhs, const int* __restrict ib,
+                                      float* __restrict w, std::int64_t count) {
+  for (std::int64_t n = 0; n < count; ++n) w[n] = ib[n] > 0 ? rhs[n] : w[n];
+}
+
+AQX_VECTOR_LOOPS void backwardLayerBelow(const float* __restrict w, const float* __restrict d,
+                                         const float* __restrict cvB, const float* __restrict zB,
+                                         const int* __restrict ib, float* __restrict z, std::int64_t count) {
+  for (std::int64_t n = 0; n < count; ++n) {
+    const float part = w[n] / d[n] - cvB[n] * zB[n] / d[n];
+    z[n] = ib[n] > 0 ? part : z[n];
+  }
+}
+
+AQX_VECTOR_LOOPS void backwardLayerBottom(const float* __restrict w, const float* __restrict d,
+                                          const int* __restrict ib, float* __restrict z, std::int64_t count) {
+  for (std::int64_t n = 0; n < count; ++n) {
+    const float part = w[n] / d[n];
+    z[n] = ib[n] > 0 ? part : z[n];
+  }
+}
 
 template <class Cell>
 void sweepForward(int nr, int nc, Cell cell) {
@@ -369,6 +407,8 @@ void sweepBackward(int nr, int nc, Cell cell) {
   }
 }
 
+}  // namespace
+
 // Forward pass with the pivots of this call.
 void Pcg2Package::forward(Model& m) {
   const int nc = m.NCOLS, nr = m.NROWS, nl = m.NLAYER;
@@ -378,13 +418,19 @@ void Pcg2Package::forward(Model& m) {
   float* w = v_;
   const float* d = d_;
   for (int k = 1; k <= nl; ++k) {
-    const std::int64_t base = (k - 1) * nrc - 1 - nc;  // cell (k, i, j) is base + i*nc + j
-    const bool above = k > 1;
+    const std::int64_t first = (k - 1) * nrc;
+    // The term of the layer above needs nothing of this layer: take it for the whole layer first.
+    if (k > 1) {
+      forwardLayerAbove(rhs + first, cv + first - nrc, w + first - nrc, d + first - nrc, ib + first,
+                        w + first, nrc);
+    } else {
+      forwardLayerTop(rhs, ib, w, nrc);
+    }
+    const std::int64_t base = first - 1 - nc;  // cell (k, i, j) is base + i*nc + j
     sweepForward(nr, nc, [&](int i, int j) {
       const std::int64_t n = base + static_cast<std::int64_t>(i) * nc + j;
       if (ib[n] <= 0) return;
-      float wn = rhs[n];
-      if (above && d[n - nrc] != 0.0f) wn -= cv[n - nrc] * w[n - nrc] / d[n - nrc];
+      float wn = w[n];
       if (i > 1 && d[n - nc] != 0.0f) wn -= cc[n - nc] * w[n - nc] / d[n - nc];
       if (j > 1 && d[n - 1] != 0.0f) wn -= cr[n - 1] * w[n - 1] / d[n - 1];
       w[n] = wn;
@@ -401,14 +447,19 @@ void Pcg2Package::backward(Model& m) {
   const float *w = v_, *d = d_;
   float* z = z_;
   for (int k = nl; k >= 1; --k) {
-    const std::int64_t base = (k - 1) * nrc - 1 - nc;
-    const bool below = k < nl;
+    const std::int64_t first = (k - 1) * nrc;
+    // w/d and the term of the layer below need nothing of this layer: whole layer first.
+    if (k < nl) {
+      backwardLayerBelow(w + first, d + first, cv + first, z + first + nrc, ib + first, z + first, nrc);
+    } else {
+      backwardLayerBottom(w + first, d + first, ib + first, z + first, nrc);
+    }
+    const std::int64_t base = first - 1 - nc;
     sweepBackward(nr, nc, [&](int i, int j) {
       const std::int64_t n = base + static_cast<std::int64_t>(i) * nc + j;
       if (ib[n] <= 0) return;
       const float dn = d[n];
-      float zn = w[n] / dn;
-      if (below) zn -= cv[n] * z[n + nrc] / dn;
+      float zn = z[n];
       if (i < nr) zn -= cc[n] * z[n + nc] / dn;
       if (j < nc) zn -= cr[n] * z[n + 1] / dn;
       z[n] = zn;
