@@ -2,9 +2,10 @@
 # Builds the libFuzzer targets (clang, ASan + UBSan) and runs each of them, or the named ones, for
 # a number of seconds.
 #
-#   tools/fuzz.sh [-s SECONDS] [-b] [TARGET...]
+#   tools/fuzz.sh [-s SECONDS] [-b | -n] [TARGET...]
 #     -s SECONDS  run time per target (default 60)
 #     -b          build only, run nothing
+#     -n          run what is built, without building (for several sessions side by side)
 #   TARGET: format_fuzz, input_fuzz, word_fuzz, name_file_fuzz, arrays_fuzz (default: all of
 #   tests/fuzz/*_fuzz.cpp).
 #
@@ -18,11 +19,13 @@ root=$(pwd)
 
 seconds=60
 build_only=0
-while getopts "s:b" opt; do
+no_build=0
+while getopts "s:bn" opt; do
   case $opt in
     s) seconds=$OPTARG ;;
     b) build_only=1 ;;
-    *) sed -n '2,15p' "$0"; exit 2 ;;
+    n) no_build=1 ;;
+    *) sed -n '2,16p' "$0"; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -35,11 +38,13 @@ fi
 work=$root/fuzz-work
 build=$root/build-fuzz
 mkdir -p "$work/artifacts" "$work/logs"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DAQX_FUZZ=ON -DAQX_TESTS=OFF -DAQX_BENCH=OFF >/dev/null
+if [ "$no_build" -eq 0 ]; then
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DAQX_FUZZ=ON -DAQX_TESTS=OFF -DAQX_BENCH=OFF >/dev/null
+  fi
+  cmake --build "$build" -j"${AQX_FUZZ_JOBS:-1}" --target "${targets[@]}"
 fi
-cmake --build "$build" -j"${AQX_FUZZ_JOBS:-1}" --target "${targets[@]}"
 [ "$build_only" -eq 1 ] && exit 0
 
 status=0
