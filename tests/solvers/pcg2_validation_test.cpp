@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -217,6 +218,37 @@ TEST(Pcg2Validation, SolversAgreeOnTheSameModel) {
         EXPECT_NEAR(results[2].at(step, i, j), results[0].at(step, i, j), 2e-4)
             << step << " " << i << " " << j;
       }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace aqx
+
+namespace aqx {
+namespace {
+
+// The driver's rule on consecutive outer iterations that meet PCG2's criteria at their last inner
+// iteration: in the demo's water-table layer every step needs several outer iterations, so a
+// limit of 1 ends most of them early with the warning, and the default limit (MXITER) never does.
+TEST(Pcg2Validation, ConsecutiveClosureLimitEndsIterationEarly) {
+  for (const int limit : {1, 0}) {
+    test::TempDir dir;
+    std::filesystem::copy(test::sourcePath("examples/demo"), dir.path(),
+                          std::filesystem::copy_options::recursive);
+    std::string pcg = dir.readText("demo.pcg");
+    pcg.replace(30, 10, int10(limit));
+    dir.write("demo.pcg", pcg);
+    const test::RunResult r = test::runAquifex(dir.path(), {}, "demo.nam\n");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    int stopped = 0;
+    for (const std::string& line : test::lines(dir.readText("demo.lst")))
+      if (line.find("PCG2 CONVERGENCE STOPPED AFTER     1CONSECUTIVE OUTER ITERATIONS") != std::string::npos)
+        ++stopped;
+    if (limit == 1) {
+      EXPECT_GT(stopped, 5);
+    } else {
+      EXPECT_EQ(stopped, 0);
     }
   }
 }
