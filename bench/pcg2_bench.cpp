@@ -24,10 +24,12 @@ namespace {
 
 constexpr int kInner = 40;
 
-// Bytes per cell that one inner iteration moves between memory and the processor, counting each
-// array once per pass that touches it (4-byte reals and integers, 8-byte heads).
-//   preconditioner 1: forward pass (IBOUND, RHS, CONDR, CONDC, CONDV, PCGDIAG, PCGV written) 7,
-//   backward pass (IBOUND, PCGV, PCGDIAG, CONDR, CONDC, CONDV, PCGZ written) 7;
+// Bytes per cell that one inner iteration has to move between memory and the processor: each
+// array once per step of the algorithm that needs it (4-byte reals and integers, 8-byte heads).
+// This is the streaming bound of the method, not a count of the implementation's passes (which
+// take some arrays twice, e.g. the layer-wide first parts of the triangular solves).
+//   preconditioner 1: forward solve (IBOUND, RHS, CONDR, CONDC, CONDV, PCGDIAG, PCGV written) 7,
+//   backward solve (IBOUND, PCGV, PCGDIAG, CONDR, CONDC, CONDV, PCGZ written) 7;
 //   preconditioner 2: copy (RHS, PCGV) 2 and three products (IBOUND, CONDR, CONDC, CONDV, RHS,
 //   input, output) 21;
 //   both: inner product (IBOUND, PCGZ, RHS) 3, direction (PCGP read and written, PCGZ) 3, matrix
