@@ -630,5 +630,20 @@ TEST(BcfInput, InputErrorsStopWithTheirMessage) {
   }
 }
 
+TEST(SipInput, NoIterationParametersStops) {
+  ModelRun r;
+  Files f;
+  f.bas = rowBas(3, 1.0, 0.0, 0.5, "       1.0         1       1.0\n");
+  f.bcf =
+      "         1         0    -999.0         0       0.0         0         0\n"
+      " 0\n"
+      "CONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\n";
+  f.sip = "        50         0\n       1.0    1.0E-5         1       0.0         0\n";
+  r.go(f);
+  EXPECT_NE(r.result.status, 0);
+  ASSERT_FALSE(r.listing.empty());
+  EXPECT_EQ(rtrim(r.listing.back()), " THE NUMBER OF ITERATION PARAMETERS MUST BE AT LEAST 1");
+}
+
 }  // namespace
 }  // namespace aqx::test
