@@ -35,6 +35,10 @@ enum class Access { Sequential, Direct };
 
 // An I/O failure without a caller-supplied branch: end of file, unconvertible field,
 // list-directed syntax error, bad run-time format, open failure, write error.
+// kind() is one of "end of file", "conversion error", "list-directed input error",
+// "format error", "open error", "read error", "write error", "unit not open", "wrong form"
+// (a formatted transfer on a byte stream or the reverse). unit() is -1 for internal records and
+// for a format rejected before any unit was involved.
 class IoError : public std::runtime_error {
  public:
   IoError(std::string kind, int unit, std::string file, long line, std::string detail);
