@@ -76,6 +76,8 @@ TEST_F(RecordTest, NumericOutputEdges) {
       {"(G11.4E3)", 12.0, " 12.00     "},
       {"(G8.3)", 99999.0, ".100E+06"},
       {"(G7.3)", 123456.0, "*******"},
+      {"(E10.0)", 1.5, "**********"},  // no digit allowed by the scale factor
+      {"(1P,E10.0)", 1.5, "    2.E+00"},
       {"(F10.2)", HUGE_VAL, "  Infinity"},
       {"(E8.2)", -HUGE_VAL, "    -Inf"},
       {"(G5.1)", std::nan(""), "  NaN"},
