@@ -51,7 +51,7 @@ status=0
 for t in "${targets[@]}"; do
   mkdir -p "$work/corpus/$t"
   seeds=$root/tests/fuzz/corpus/$t
-  args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024
+  args=(-max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -malloc_limit_mb=1024
         -close_fd_mask=1 -print_final_stats=1 -artifact_prefix="$work/artifacts/$t-")
   [ -f "$root/tests/fuzz/$t.dict" ] && args+=(-dict="$root/tests/fuzz/$t.dict")
   log=$work/logs/$t.log
