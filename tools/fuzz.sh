@@ -35,6 +35,14 @@ if [ ${#targets[@]} -eq 0 ]; then
   for f in tests/fuzz/*_fuzz.cpp; do targets+=("$(basename "$f" .cpp)"); done
 fi
 
+if ! command -v clang++ >/dev/null 2>&1; then
+  echo "installing: clang"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q clang
+fi
+
 work=$root/fuzz-work
 build=$root/build-fuzz
 mkdir -p "$work/artifacts" "$work/logs"
