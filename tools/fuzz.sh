@@ -63,14 +63,16 @@ for t in "${targets[@]}"; do
         -close_fd_mask=1 -print_final_stats=1 -artifact_prefix="$work/artifacts/$t-")
   [ -f "$root/tests/fuzz/$t.dict" ] && args+=(-dict="$root/tests/fuzz/$t.dict")
   log=$work/logs/$t.log
+  scratch=$(mktemp -d "$( [ -d /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")/aqx-fuzz-XXXXXX")
   echo "== $t: ${seconds}s (log $log)"
-  if ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  if AQX_FUZZ_SCRATCH=$scratch ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       "$build/bin/$t" "${args[@]}" "$work/corpus/$t" "$seeds" >"$log" 2>&1; then
     result=ok
   else
     result=FAULT
     status=1
   fi
+  rm -rf "$scratch"
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   echo "   $result: ${runs:-?} runs, ${rate:-?} exec/s"

@@ -17,12 +17,17 @@
 
 namespace aqx::fuzz {
 
-// The scratch folder, created on first use under /dev/shm (or the system temporary folder) and
-// made the working directory; removed when the process exits.
+// The scratch folder, created on first use under $AQX_FUZZ_SCRATCH, /dev/shm or the system
+// temporary folder, and made the working directory; removed when the process exits normally.
 inline const std::filesystem::path& scratch() {
   static const std::filesystem::path dir = [] {
     namespace fs = std::filesystem;
-    fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    // tools/fuzz.sh names a base folder that it removes after the run (libFuzzer may end the
+    // process without running exit handlers).
+    const char* given = std::getenv("AQX_FUZZ_SCRATCH");
+    fs::path base = given && *given ? fs::path(given)
+                    : fs::exists("/dev/shm")  ? fs::path("/dev/shm")
+                                              : fs::temp_directory_path();
     std::string tmpl = (base / "aqx-fuzz-XXXXXX").string();
     if (mkdtemp(tmpl.data()) == nullptr) std::abort();
     fs::path p(tmpl);
