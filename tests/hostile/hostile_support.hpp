@@ -4,53 +4,17 @@
 // signal) and a message.
 #pragma once
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 
 #include "support/e2e.hpp"
 
 namespace aqx::test {
 
-// Runs aquifex in `dir` with `input` on standard input. A run longer than `seconds` is killed
-// (status 128 + SIGALRM); a file grown past 64 MiB ends it with 128 + SIGXFSZ.
+// Runs aquifex in `dir` with `input` on standard input, killed after `seconds` and stopped when a
+// file grows past 64 MiB.
 inline RunResult runLimited(const std::filesystem::path& dir, const std::string& input = "", unsigned seconds = 30) {
-  TempDir io;
-  io.write("stdin", input);
-  pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(127);
-    int in = open((io.path() / "stdin").c_str(), O_RDONLY);
-    int out = open((io.path() / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open((io.path() / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0) _exit(127);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    rlimit fsize{64u << 20, 64u << 20};
-    setrlimit(RLIMIT_FSIZE, &fsize);
-    alarm(seconds);  // survives exec
-    std::string exe = AQX_EXE_PATH;
-    char* argv[] = {exe.data(), nullptr};
-    execv(exe.c_str(), argv);
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  RunResult r;
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = io.readBytes("stdout");
-  r.err = io.readBytes("stderr");
-  return r;
+  return runAquifex(dir, {}, input, RunLimits{seconds, 64ull << 20});
 }
 
 // Everything the run said: standard output, standard error, and the listing file when given.

@@ -16,10 +16,6 @@ using aqx::io::testing_support::rtrim;
 using aqx::io::testing_support::rtrimAll;
 using aqx::io::testing_support::rtrimLines;
 
-// Text and line comparisons that ignore trailing blanks.
-#define EXPECT_TEXT(actual, expected) EXPECT_EQ(rtrimLines(actual), rtrimLines(expected))
-#define EXPECT_LINE(actual, expected) EXPECT_EQ(rtrim(actual), rtrim(expected))
-
 namespace aqx::io {
 namespace {
 

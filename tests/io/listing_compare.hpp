@@ -1,5 +1,6 @@
-// Listing comparisons in the io tests ignore trailing blanks: a record that ends in blank
-// positioning (a lone "1X") may or may not carry the blank, and nothing reads trailing blanks.
+// Listing comparisons in the io tests ignore trailing blanks, so that the expected texts state the
+// visible layout; the blanks that X editing leaves at line ends are checked by the record-engine
+// tests themselves.
 #pragma once
 
 #include <string>
@@ -33,3 +34,10 @@ inline std::vector<std::string> rtrimAll(std::vector<std::string> lines) {
 }
 
 }  // namespace aqx::io::testing_support
+
+// Text and line comparisons that ignore trailing blanks.
+#define EXPECT_TEXT(actual, expected)                         \
+  EXPECT_EQ(::aqx::io::testing_support::rtrimLines(actual), \
+            ::aqx::io::testing_support::rtrimLines(expected))
+#define EXPECT_LINE(actual, expected) \
+  EXPECT_EQ(::aqx::io::testing_support::rtrim(actual), ::aqx::io::testing_support::rtrim(expected))

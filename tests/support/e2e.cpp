@@ -1,6 +1,7 @@
 #include "support/e2e.hpp"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,7 +73,8 @@ std::string slurp(const fs::path& p) {
 }
 }  // namespace
 
-RunResult runAquifex(const fs::path& dir, const std::vector<std::string>& args, const std::string& input) {
+RunResult runAquifex(const fs::path& dir, const std::vector<std::string>& args, const std::string& input,
+                     RunLimits limits) {
   // Standard input, output and error go through files in a private folder beside `dir`, so that
   // the run's own folder holds only what the program writes.
   TempDir io;
@@ -88,6 +90,11 @@ RunResult runAquifex(const fs::path& dir, const std::vector<std::string>& args, 
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    if (limits.maxFileBytes > 0) {
+      rlimit fsize{limits.maxFileBytes, limits.maxFileBytes};
+      setrlimit(RLIMIT_FSIZE, &fsize);
+    }
+    if (limits.seconds > 0) alarm(limits.seconds);  // survives exec
     std::vector<char*> argv;
     std::string exe = AQX_EXE_PATH;
     argv.push_back(exe.data());

@@ -36,9 +36,16 @@ struct RunResult {
   std::string err;  // standard error
 };
 
+// Limits for a run: a run longer than `seconds` is killed (status 128 + SIGALRM); a file grown
+// past `maxFileBytes` ends it with 128 + SIGXFSZ. Zero means no limit.
+struct RunLimits {
+  unsigned seconds = 0;
+  unsigned long long maxFileBytes = 0;
+};
+
 // Runs the built aquifex in `dir` with the given arguments and standard input text.
 RunResult runAquifex(const std::filesystem::path& dir, const std::vector<std::string>& args = {},
-                     const std::string& input = "");
+                     const std::string& input = "", RunLimits limits = {});
 
 // Lines of a text (CR dropped), without their line ends.
 std::vector<std::string> lines(const std::string& text);
