@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "driver/allocation_report.hpp"
 #include "driver/name_file.hpp"
 #include "io/arrays.hpp"
 #include "io/record.hpp"
@@ -36,15 +37,13 @@ float powInt(float x, int n) {
   return result;
 }
 
-// An element count for an integer field (counts beyond the integer range show as the largest).
-int clampInt(std::int64_t n) { return static_cast<int>(std::min<std::int64_t>(n, INT32_MAX)); }
-
 }  // namespace
 
 void Bas::define(Model& m) {
   readNameFile(m);
   const int lu = m.LISTUNIT;
-  io::write(lu, AQX_FMT("('1',33X,'AQUIFEX'/6X,'KESTREL MODULAR',' FINITE-DIFFERENCE GROUND-WATER FLOW MODEL')"));
+  io::write(lu,
+            AQX_FMT("('1',33X,'AQUIFEX'/6X,'KESTREL MODULAR',' FINITE-DIFFERENCE GROUND-WATER FLOW MODEL')"));
 
   // Title.
   for (std::string& t : m.TITLE) {
@@ -107,12 +106,24 @@ void Bas::define(Model& m) {
 
   if (m.TIMEUNIT < 0 || m.TIMEUNIT > 5) m.TIMEUNIT = 0;
   switch (m.TIMEUNIT) {
-    case 0: io::write(lu, AQX_FMT("(1X,'MODEL TIME UNITS ARE UNDEFINED')")); break;
-    case 1: io::write(lu, AQX_FMT("(1X,'MODEL TIME UNIT IS SECONDS')")); break;
-    case 2: io::write(lu, AQX_FMT("(1X,'MODEL TIME UNIT IS MINUTES')")); break;
-    case 3: io::write(lu, AQX_FMT("(1X,'MODEL TIME UNIT IS HOURS')")); break;
-    case 4: io::write(lu, AQX_FMT("(1X,'MODEL TIME UNIT IS DAYS')")); break;
-    default: io::write(lu, AQX_FMT("(1X,'MODEL TIME UNIT IS YEARS')")); break;
+    case 0:
+      io::write(lu, AQX_FMT("(1X,'MODEL TIME UNITS ARE UNDEFINED')"));
+      break;
+    case 1:
+      io::write(lu, AQX_FMT("(1X,'MODEL TIME UNIT IS SECONDS')"));
+      break;
+    case 2:
+      io::write(lu, AQX_FMT("(1X,'MODEL TIME UNIT IS MINUTES')"));
+      break;
+    case 3:
+      io::write(lu, AQX_FMT("(1X,'MODEL TIME UNIT IS HOURS')"));
+      break;
+    case 4:
+      io::write(lu, AQX_FMT("(1X,'MODEL TIME UNIT IS DAYS')"));
+      break;
+    default:
+      io::write(lu, AQX_FMT("(1X,'MODEL TIME UNIT IS YEARS')"));
+      break;
   }
   if (m.XSECT != 0) io::write(lu, AQX_FMT("(1X,'CROSS SECTION OPTION IS SPECIFIED')"));
   if (m.CHCHFLOW != 0) io::write(lu, AQX_FMT("(1X,'CALCULATE FLOW BETWEEN ADJACENT CONSTANT-HEAD CELLS')"));
@@ -124,7 +135,8 @@ void Bas::define(Model& m) {
 
 void Bas::allocate(Model& m) {
   const int lu = m.LISTUNIT;
-  io::write(lu, AQX_FMT("(1X/1X,'BAS5 -- BASIC MODEL PACKAGE, VERSION 5, 1/1/95',' INPUT READ FROM UNIT',I3)"),
+  io::write(lu,
+            AQX_FMT("(1X/1X,'BAS5 -- BASIC MODEL PACKAGE, VERSION 5, 1/1/95',' INPUT READ FROM UNIT',I3)"),
             m.BASUNIT);
   if (m.FREEFMT == 0) {
     io::read(m.BASUNIT, AQX_FMT("(2I10)"), m.IAPART, m.ISTRT);
@@ -144,7 +156,7 @@ void Bas::allocate(Model& m) {
   }
 
   WorkArray& x = *m.work;
-  const std::int64_t start = x.XNEXT();
+  const AllocationReport report(m);
   const std::int64_t n = m.NCELLS;
   m.HEADNEW = x.takeDouble(n);
   m.HEADOLD = x.takeReal(n);
@@ -160,10 +172,7 @@ void Bas::allocate(Model& m) {
   m.BUFF = m.IAPART != 0 ? x.takeReal(n) : m.RHS;
   m.HSTART = m.ISTRT != 0 ? x.takeReal(n) : nullptr;
 
-  io::write(lu, AQX_FMT("(1X,I10,' ELEMENTS IN X ARRAY ARE USED BY BAS')"), clampInt(x.XNEXT() - start));
-  io::write(lu, AQX_FMT("(1X,I10,' ELEMENTS OF X ARRAY USED OUT OF ',I10)"), clampInt(x.used()),
-            clampInt(WorkArray::XSIZE));
-  if (x.tooSmall()) io::write(lu, AQX_FMT("(1X,'   ***X ARRAY MUST BE DIMENSIONED LARGER***')"));
+  report.report(AQX_FMT("(1X,I10,' ELEMENTS IN X ARRAY ARE USED BY BAS')"));
 }
 
 void Bas::readPrepare(Model& m) {
@@ -185,7 +194,8 @@ void Bas::readPrepare(Model& m) {
   } else {
     io::readList(m.BASUNIT, m.NOFLOWHEAD);
   }
-  io::write(lu, AQX_FMT("(1X/1X,'AQUIFER HEAD WILL BE SET TO ',1P,G11.5,' AT ALL NO-FLOW NODES (IBOUND=0).')"),
+  io::write(lu,
+            AQX_FMT("(1X/1X,'AQUIFER HEAD WILL BE SET TO ',1P,G11.5,' AT ALL NO-FLOW NODES (IBOUND=0).')"),
             m.NOFLOWHEAD);
 
   if (m.XSECT != 0) {
@@ -260,7 +270,9 @@ void Bas::formulate(Model& m) {
   std::fill(m.RHS, m.RHS + m.NCELLS, 0.0f);
 }
 
-void Bas::outputControl(Model& m) { bas::ocStep(m, oc_); }
+void Bas::outputControl(Model& m) {
+  bas::ocStep(m, oc_);
+}
 
 void Bas::output(Model& m) {
   if (m.CONVERGED == 0) {

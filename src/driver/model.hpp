@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "driver/work_array.hpp"
 
@@ -14,21 +15,45 @@ namespace aqx {
 // Package file-type codes, slot order (slot s is PKGTYPE[s - 1]); blank slots never match.
 inline constexpr int kPkgSlots = 40;
 inline constexpr std::array<const char*, kPkgSlots> PKGTYPE = {
-    "BCF ", "WEL ", "DRN ", "RIV ", "EVT ", "TLK ", "GHB ", "RCH ", "SIP ", "DE4 ", "SOR ", "OC  ", "PCG ",
-    "GFD ", "    ", "HFB ", "RES ", "STR ", "IBS ", "CHD ", "FHB ", "    ", "    ", "    ", "    ", "    ",
-    "    ", "    ", "    ", "    ", "    ", "    ", "    ", "    ", "    ", "    ", "    ", "    ", "    ",
-    "    "};
+    "BCF ", "WEL ", "DRN ", "RIV ", "EVT ", "TLK ", "GHB ", "RCH ", "SIP ", "DE4 ",
+    "SOR ", "OC  ", "PCG ", "GFD ", "    ", "HFB ", "RES ", "STR ", "IBS ", "CHD ",
+    "FHB ", "    ", "    ", "    ", "    ", "    ", "    ", "    ", "    ", "    ",
+    "    ", "    ", "    ", "    ", "    ", "    ", "    ", "    ", "    ", "    "};
+
+// The file type of a slot (1-based) without its padding; empty for a blank slot.
+constexpr std::string_view pkgType(int slot) {
+  std::string_view t = PKGTYPE[static_cast<std::size_t>(slot - 1)];
+  while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+  return t;
+}
 
 // Slot numbers (1-based) of the package types.
 enum PkgSlot : int {
-  kBCF = 1, kWEL = 2, kDRN = 3, kRIV = 4, kEVT = 5, kTLK = 6, kGHB = 7, kRCH = 8, kSIP = 9, kDE4 = 10,
-  kSOR = 11, kOC = 12, kPCG = 13, kGFD = 14, kHFB = 16, kRES = 17, kSTR = 18, kIBS = 19, kCHD = 20, kFHB = 21
+  kBCF = 1,
+  kWEL = 2,
+  kDRN = 3,
+  kRIV = 4,
+  kEVT = 5,
+  kTLK = 6,
+  kGHB = 7,
+  kRCH = 8,
+  kSIP = 9,
+  kDE4 = 10,
+  kSOR = 11,
+  kOC = 12,
+  kPCG = 13,
+  kGFD = 14,
+  kHFB = 16,
+  kRES = 17,
+  kSTR = 18,
+  kIBS = 19,
+  kCHD = 20,
+  kFHB = 21
 };
 
 inline constexpr int NAMEUNIT = 99;
 inline constexpr int BATCHUNIT = 98;
 inline constexpr int BATCHRPTUNIT = 97;
-inline constexpr int OPENCLOSEUNIT = 99;
 
 struct Model {
   WorkArray* work = &WorkArray::instance();
@@ -58,7 +83,7 @@ struct Model {
   float* RHS = nullptr;
   float* DELR = nullptr;
   float* DELC = nullptr;
-  int* IOFLG = nullptr;  // 4 columns of NLAYER values: head print, drawdown print, head save, drawdown save
+  int* IOFLG = nullptr;   // 4 columns of NLAYER values: head print, drawdown print, head save, drawdown save
   float* BUFF = nullptr;  // the same storage as RHS when IAPART is 0
   float* HSTART = nullptr;  // only when ISTRT is nonzero
 

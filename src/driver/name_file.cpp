@@ -23,8 +23,7 @@ bool isBlankLine(const std::string& line) {
 // Slot of a package file type (1-based), or 0. Blank slots never match.
 int findSlot(std::string_view type) {
   for (int slot = 1; slot <= kPkgSlots; ++slot) {
-    std::string_view code = PKGTYPE[slot - 1];
-    while (!code.empty() && code.back() == ' ') code.remove_suffix(1);
+    const std::string_view code = pkgType(slot);
     if (!code.empty() && code == type) return slot;
   }
   return 0;

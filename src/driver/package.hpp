@@ -31,10 +31,10 @@ bool registerPackage(std::string_view type, PackageFactory factory);
 // The factory for a file type, or nullptr when no package of that type is built in.
 PackageFactory findPackage(std::string_view type);
 
-#define AQX_REGISTER_PACKAGE(TYPE, CLASS)                                        \
-  namespace {                                                                   \
-  [[maybe_unused]] const bool aqx_registered_##CLASS = ::aqx::registerPackage( \
-      TYPE, []() -> std::unique_ptr<::aqx::Package> { return std::make_unique<CLASS>(); });   \
+#define AQX_REGISTER_PACKAGE(TYPE, CLASS)                                                   \
+  namespace {                                                                               \
+  [[maybe_unused]] const bool aqx_registered_##CLASS = ::aqx::registerPackage(              \
+      TYPE, []() -> std::unique_ptr<::aqx::Package> { return std::make_unique<CLASS>(); }); \
   }
 
 }  // namespace aqx

@@ -62,14 +62,6 @@ constexpr std::array<PhaseRow, kPhaseCount> kPhaseTable = {{
 }};
 // clang-format on
 
-constexpr int kBudgetRows = 40;
-
-std::string_view trimmedType(int slot) {
-  std::string_view t = PKGTYPE[slot - 1];
-  while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
-  return t;
-}
-
 class Simulation {
  public:
   void run();
@@ -97,7 +89,7 @@ void Simulation::call(Phase phase) {
 void Simulation::createPackages() {
   for (int slot = 1; slot <= kPkgSlots; ++slot) {
     if (m_.PKGUNIT[slot] <= 0 || slot == kOC) continue;
-    std::string_view type = trimmedType(slot);
+    std::string_view type = pkgType(slot);
     PackageFactory factory = findPackage(type);
     if (factory == nullptr) {
       io::write(m_.LISTUNIT,
@@ -151,14 +143,7 @@ void Simulation::timeStep() {
 
   call(kOutputControl);
   m_.BUDNEXT = 1;
-  call(kBudget);
-  if (m_.BUDNEXT - 1 > kBudgetRows) {
-    io::write(m_.LISTUNIT,
-              AQX_FMT("(1X/1X,'BUDGET TABLE IS FULL: THE PACKAGES OF THIS MODEL NEED MORE THAN',I3,"
-                      "' BUDGET ENTRIES')"),
-              kBudgetRows);
-    io::stopRun(1);
-  }
+  call(kBudget);  // every row goes through addBudgetRow, which stops when the table is full
   call(kOutput);
 
   if (m_.CONVERGED == 0) {
@@ -226,17 +211,6 @@ void DRYCONVERT(Model& m) {
       }
     }
   }
-}
-
-int claimBudgetRow(Model& m) {
-  if (m.BUDNEXT < 1 || m.BUDNEXT > kBudgetRows) {
-    io::write(m.LISTUNIT,
-              AQX_FMT("(1X/1X,'BUDGET TABLE IS FULL: THE PACKAGES OF THIS MODEL NEED MORE THAN',I3,"
-                      "' BUDGET ENTRIES')"),
-              kBudgetRows);
-    io::stopRun(1);
-  }
-  return m.BUDNEXT++;
 }
 
 }  // namespace aqx

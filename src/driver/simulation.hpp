@@ -20,9 +20,4 @@ void pcgClosureRule(Model& m);
 // below the cell bottom get HEADDRY, become inactive and lose their CONDC.
 void DRYCONVERT(Model& m);
 
-// Claims the next row of the volumetric budget table (returns its 1-based number and advances
-// BUDNEXT). The table has 40 rows; a claim beyond them writes a message to the listing file and
-// stops the run instead of writing past the table.
-int claimBudgetRow(Model& m);
-
 }  // namespace aqx

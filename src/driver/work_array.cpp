@@ -18,8 +18,8 @@ WorkArray& WorkArray::instance() {
 
 WorkArray::WorkArray() {
   capacity_ = static_cast<std::size_t>(XSIZE) * 4 + kSlack;
-  void* p = mmap(nullptr, capacity_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                 -1, 0);
+  void* p =
+      mmap(nullptr, capacity_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
   base_ = static_cast<unsigned char*>(p);
 }
@@ -46,8 +46,14 @@ void* WorkArray::take(std::int64_t elements, std::size_t align) {
   return base_ + start;
 }
 
-float* WorkArray::takeReal(std::int64_t n) { return static_cast<float*>(take(n, 4)); }
-int* WorkArray::takeInt(std::int64_t n) { return static_cast<int*>(take(n, 4)); }
-double* WorkArray::takeDouble(std::int64_t n) { return static_cast<double*>(take(2 * n, 8)); }
+float* WorkArray::takeReal(std::int64_t n) {
+  return static_cast<float*>(take(n, 4));
+}
+int* WorkArray::takeInt(std::int64_t n) {
+  return static_cast<int*>(take(n, 4));
+}
+double* WorkArray::takeDouble(std::int64_t n) {
+  return static_cast<double*>(take(2 * n, 8));
+}
 
 }  // namespace aqx

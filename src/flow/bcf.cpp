@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 
+#include "driver/allocation_report.hpp"
 #include "io/arrays.hpp"
 #include "io/record.hpp"
 
@@ -117,18 +118,16 @@ void averageUnconfined(float* CONDR, float* CONDC, const float* ANISO, const flo
 
 }  // namespace bcf
 
-namespace {
-
-int clampInt(std::int64_t v) { return v > INT_MAX ? INT_MAX : static_cast<int>(v); }
-
-}  // namespace
+namespace {}  // namespace
 
 void BcfPackage::allocate(Model& m) {
   const int in = m.unitOf(kBCF);
   const int out = m.LISTUNIT;
-  io::write(out,
-            AQX_FMT("(1X/1X,'BCF5 -- BLOCK-CENTERED FLOW PACKAGE, VERSION 5',', 9/1/93',' INPUT READ FROM UNIT',I3)"),
-            in);
+  io::write(
+      out,
+      AQX_FMT(
+          "(1X/1X,'BCF5 -- BLOCK-CENTERED FLOW PACKAGE, VERSION 5',', 9/1/93',' INPUT READ FROM UNIT',I3)"),
+      in);
 
   // Record 1.
   if (m.FREEFMT != 0) {
@@ -143,7 +142,8 @@ void BcfPackage::allocate(Model& m) {
     io::write(out, AQX_FMT("(1X,'STEADY-STATE SIMULATION')"));
   }
   if (IFLOWCB < 0) {
-    io::write(out, AQX_FMT("(1X,'CONSTANT-HEAD CELL-BY-CELL FLOWS WILL BE PRINTED',' WHEN ICBCFL IS NOT 0')"));
+    io::write(out,
+              AQX_FMT("(1X,'CONSTANT-HEAD CELL-BY-CELL FLOWS WILL BE PRINTED',' WHEN ICBCFL IS NOT 0')"));
   } else if (IFLOWCB > 0) {
     io::write(out, AQX_FMT("(1X,'CELL-BY-CELL FLOWS WILL BE SAVED ON UNIT',I3)"), IFLOWCB);
   }
@@ -153,8 +153,7 @@ void BcfPackage::allocate(Model& m) {
     if (IWETINTERVAL <= 0) IWETINTERVAL = 1;
     io::write(out, AQX_FMT("(1X,'WETTING FACTOR=',F10.5,'     WETTING ITERATION INTERVAL=',I4)"), WETFACTOR,
               IWETINTERVAL);
-    io::write(out,
-              AQX_FMT("(1X,'FLAG THAT SPECIFIES THE EQUATION TO USE FOR HEAD',' AT WETTED CELLS=',I4)"),
+    io::write(out, AQX_FMT("(1X,'FLAG THAT SPECIFIES THE EQUATION TO USE FOR HEAD',' AT WETTED CELLS=',I4)"),
               IWETEQN);
   } else {
     io::write(out, AQX_FMT("(1X,'WETTING CAPABILITY IS NOT ACTIVE')"));
@@ -164,8 +163,9 @@ void BcfPackage::allocate(Model& m) {
   // Record 2: the layer codes.
   const int nlay = m.NLAYER;
   if (nlay > 200) {
-    io::write(out, AQX_FMT("(1X/1X,'YOU HAVE SPECIFIED MORE THAN 200 MODEL LAYERS'/1X,'SPACE IS RESERVED FOR A "
-                           "MAXIMUM OF 200 LAYERS IN ARRAYS LAYCON',' AND LAYAVG')"));
+    io::write(out,
+              AQX_FMT("(1X/1X,'YOU HAVE SPECIFIED MORE THAN 200 MODEL LAYERS'/1X,'SPACE IS RESERVED FOR A "
+                      "MAXIMUM OF 200 LAYERS IN ARRAYS LAYCON',' AND LAYAVG')"));
     io::stopRun();
   }
   std::array<int, 200> codes{};
@@ -179,13 +179,9 @@ void BcfPackage::allocate(Model& m) {
   }
   decodeLayers(m, codes.data());
 
-  WorkArray& w = *m.work;
-  const std::int64_t before = w.XNEXT();
+  const AllocationReport report(m);
   takeArrays(m);
-  io::write(out, AQX_FMT("(1X,I10,' ELEMENTS IN X ARRAY ARE USED BY BCF')"), clampInt(w.XNEXT() - before));
-  io::write(out, AQX_FMT("(1X,I10,' ELEMENTS OF X ARRAY USED OUT OF ',I10)"), clampInt(w.used()),
-            clampInt(WorkArray::XSIZE));
-  if (w.tooSmall()) io::write(out, AQX_FMT("(1X,'   ***X ARRAY MUST BE DIMENSIONED LARGER***')"));
+  report.report(AQX_FMT("(1X,I10,' ELEMENTS IN X ARRAY ARE USED BY BCF')"));
 }
 
 void BcfPackage::decodeLayers(Model& m, const int* codes) {
@@ -222,7 +218,8 @@ void BcfPackage::decodeLayers(Model& m, const int* codes) {
     convPos_[k - 1] = (type == 1 || type == 3) ? nconv : 0;
     topPos_[k - 1] = (type == 2 || type == 3) ? ntop : 0;
     if (m.IAPART == 0 && avg == 30) {
-      io::write(out, AQX_FMT("(1X,'IAPART IN BAS PACKAGE MUST BE NONZERO',' WHEN INTERBLOCK T IS *UNCONFINED*')"));
+      io::write(out,
+                AQX_FMT("(1X,'IAPART IN BAS PACKAGE MUST BE NONZERO',' WHEN INTERBLOCK T IS *UNCONFINED*')"));
       io::stopRun();
     }
   }
@@ -346,9 +343,10 @@ void BcfPackage::prepare(Model& m) {
         IBOUND[n] = 0;
         m.HEADNEW[n] = static_cast<double>(888.88f);
         if (convertible && wetting()) WETDRY[kb + c] = 0.0f;
-        io::write(out,
-                  AQX_FMT("(1X,'NODE (LAYER,ROW,COL)',3I4,' ELIMINATED BECAUSE ALL CONDUCTANCES TO NODE ARE 0')"),
-                  k, i, j);
+        io::write(
+            out,
+            AQX_FMT("(1X,'NODE (LAYER,ROW,COL)',3I4,' ELIMINATED BECAUSE ALL CONDUCTANCES TO NODE ARE 0')"),
+            k, i, j);
       }
     }
   }

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "bas/budget_terms.hpp"
 #include "flow/bcf.hpp"
-#include "io/budget_records.hpp"
 #include "io/record.hpp"
 
 namespace aqx {
@@ -15,30 +15,10 @@ constexpr std::string_view kStorage = "         STORAGE";
 constexpr std::string_view kConstantHead = "   CONSTANT HEAD";
 constexpr std::string_view kFaceLabels[3] = {"FLOW RIGHT FACE ", "FLOW FRONT FACE ", "FLOW LOWER FACE "};
 
-// Adds one row to the budget table from the two sums of the step.
-void addBudgetRow(Model& m, std::string_view label, double in, double out) {
-  if (m.BUDNEXT < 1 || m.BUDNEXT > static_cast<int>(m.BUDVAL.size())) return;
-  auto& row = m.BUDVAL[m.BUDNEXT - 1];
-  const float rin = static_cast<float>(in);
-  const float rout = static_cast<float>(out);
-  row[0] = row[0] + rin * m.DELT;
-  row[1] = row[1] + rout * m.DELT;
-  row[2] = rin;
-  row[3] = rout;
-  m.BUDNAM[m.BUDNEXT - 1] = std::string(label);
-  ++m.BUDNEXT;
-}
-
-void accumulate(float v, double& in, double& out) {
-  if (v > 0.0f) {
-    in += v;
-  } else if (v < 0.0f) {
-    out -= v;
-  }
-}
-
 // Head difference of two cells, rounded to single precision before it meets a conductance.
-inline float diff(double a, double b) { return static_cast<float>(a - b); }
+inline float diff(double a, double b) {
+  return static_cast<float>(a - b);
+}
 
 }  // namespace
 
@@ -53,9 +33,9 @@ void BcfPackage::budget(Model& m) {
 void BcfPackage::budgetStorage(Model& m) {
   if (!transient()) return;
   const std::int64_t nrc = static_cast<std::int64_t>(m.NROWS) * m.NCOLS;
-  const int saveMode = IFLOWCB <= 0 ? 0 : m.ICBCFL;
+  CellBudget cbc(m, IFLOWCB, kStorage, false);
   float* BUFF = m.BUFF;
-  for (std::int64_t n = 0; n < m.NCELLS; ++n) BUFF[n] = 0.0f;
+  cbc.clearBuffer();
   const float r = 1.0f / m.DELT;
   double in = 0.0, out = 0.0;
   for (int k = 1; k <= m.NLAYER; ++k) {
@@ -81,40 +61,32 @@ void BcfPackage::budgetStorage(Model& m) {
         v = sOld * (h0 - t) + sNew * t - sNew * h;
       }
       BUFF[n] = v;
-      accumulate(v, in, out);
+      accumulateRate(v, in, out);
     }
   }
-  if (saveMode == 1) {
-    io::UBUDSV(m.KSTEP, m.KPERIOD, kStorage, IFLOWCB, BUFF, m.NCOLS, m.NROWS, m.NLAYER, m.LISTUNIT);
-  } else if (saveMode == 2) {
-    io::UBDSV1(m.KSTEP, m.KPERIOD, kStorage, IFLOWCB, BUFF, m.NCOLS, m.NROWS, m.NLAYER, m.LISTUNIT, m.DELT,
-               m.PERTIME, m.TOTTIME);
-  }
+  cbc.saveArray();
   addBudgetRow(m, kStorage, in, out);
 }
 
 void BcfPackage::budgetConstantHead(Model& m) {
   const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
   const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
-  const int saveMode = IFLOWCB <= 0 ? 0 : m.ICBCFL;
-  const bool printMode = m.ICBCFL != 0 && IFLOWCB < 0;
+  CellBudget cbc(m, IFLOWCB, kConstantHead);
   const int* IBOUND = m.IBOUND;
   const double* H = m.HEADNEW;
   const float* CONDR = m.CONDR;
   const float* CONDC = m.CONDC;
   const float* CONDV = m.CONDV;
   float* BUFF = m.BUFF;
-  for (std::int64_t n = 0; n < m.NCELLS; ++n) BUFF[n] = 0.0f;
-  if (saveMode == 2) {
+  cbc.clearBuffer();
+  if (cbc.mode() == CellBudget::kCompact) {
     int count = 0;
     for (std::int64_t n = 0; n < m.NCELLS; ++n) count += IBOUND[n] < 0 ? 1 : 0;
-    io::UBDSV2(m.KSTEP, m.KPERIOD, kConstantHead, IFLOWCB, ncol, nrow, nlay, count, m.LISTUNIT, m.DELT,
-               m.PERTIME, m.TOTTIME);
+    cbc.beginList(count);
   }
   // A neighbour takes part unless it is inactive, or constant head while such flows are not counted.
   auto counts = [&](std::int64_t nn) { return IBOUND[nn] > 0 || (IBOUND[nn] < 0 && m.CHCHFLOW != 0); };
   double in = 0.0, out = 0.0;
-  bool headingWritten = false;
   for (int k = 1; k <= nlay; ++k) {
     const int type = m.LAYCON[k - 1];
     const bool hasTop = type == 2 || type == 3;
@@ -127,7 +99,7 @@ void BcfPackage::budgetConstantHead(Model& m) {
         const double h = H[n];
         float rate = 0.0f;
         auto face = [&](float q) {
-          accumulate(q, in, out);
+          accumulateRate(q, in, out);
           rate = rate + q;
         };
         if (j > 1 && counts(n - 1)) face(diff(h, H[n - 1]) * CONDR[n - 1]);
@@ -151,35 +123,25 @@ void BcfPackage::budgetConstantHead(Model& m) {
           face(diff(h, hb) * CONDV[n]);
         }
         BUFF[n] = rate;
-        if (printMode) {
-          if (!headingWritten) {
-            io::write(m.LISTUNIT, AQX_FMT("(1X/1X,A,'   PERIOD',I3,'   STEP',I3)"), kConstantHead, m.KPERIOD,
-                      m.KSTEP);
-            headingWritten = true;
-          }
-          io::write(m.LISTUNIT, AQX_FMT("(1X,'LAYER',I3,'   ROW',I4,'   COL',I4,'   RATE',1P,G15.6)"), k, i, j,
-                    rate);
-        }
-        if (saveMode == 2) io::CBCLISTITEM(IFLOWCB, ncol, nrow, j, i, k, rate);
+        cbc.printLine(AQX_FMT("(1X,'LAYER',I3,'   ROW',I4,'   COL',I4,'   RATE',1P,G15.6)"), k, i, j, rate);
+        cbc.listItem(k, i, j, rate);
       }
     }
   }
-  if (saveMode == 1) {
-    io::UBUDSV(m.KSTEP, m.KPERIOD, kConstantHead, IFLOWCB, BUFF, ncol, nrow, nlay, m.LISTUNIT);
-  }
+  cbc.saveFullArray();
   addBudgetRow(m, kConstantHead, in, out);
 }
 
 void BcfPackage::budgetFaces(Model& m, int direction) {
-  const int saveMode = IFLOWCB <= 0 ? 0 : m.ICBCFL;
-  if (saveMode == 0) return;
+  CellBudget cbc(m, IFLOWCB, kFaceLabels[direction - 1], false);
+  if (!cbc.saving()) return;
   const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
   if ((direction == 1 && ncol <= 1) || (direction == 2 && nrow <= 1) || (direction == 3 && nlay <= 1)) return;
   const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
   const int* IBOUND = m.IBOUND;
   const double* H = m.HEADNEW;
   float* BUFF = m.BUFF;
-  for (std::int64_t n = 0; n < m.NCELLS; ++n) BUFF[n] = 0.0f;
+  cbc.clearBuffer();
   const bool chch = m.CHCHFLOW != 0;
   for (int k = 1; k <= nlay; ++k) {
     if (direction == 3 && k == nlay) break;
@@ -211,13 +173,7 @@ void BcfPackage::budgetFaces(Model& m, int direction) {
       }
     }
   }
-  const std::string_view label = kFaceLabels[direction - 1];
-  if (saveMode == 1) {
-    io::UBUDSV(m.KSTEP, m.KPERIOD, label, IFLOWCB, BUFF, ncol, nrow, nlay, m.LISTUNIT);
-  } else {
-    io::UBDSV1(m.KSTEP, m.KPERIOD, label, IFLOWCB, BUFF, ncol, nrow, nlay, m.LISTUNIT, m.DELT, m.PERTIME,
-               m.TOTTIME);
-  }
+  cbc.saveArray();
 }
 
 }  // namespace aqx

@@ -8,6 +8,7 @@
 
 #include "io/layers.hpp"
 #include "io/record.hpp"
+#include "io/text.hpp"
 #include "io/word.hpp"
 
 namespace aqx::io {
@@ -15,7 +16,6 @@ namespace aqx::io {
 namespace {
 
 // Unit bound to the file named in an "OPEN/CLOSE" control record, for one array only.
-constexpr int OPENCLOSEUNIT = 99;
 
 enum class Reader { Vec, IMat, RMat };
 
@@ -30,22 +30,10 @@ struct Control {
   std::string fileName;  // the word as written, for opening
 };
 
-std::string trimRight(std::string_view s) {
-  std::size_t n = s.size();
-  while (n > 0 && s[n - 1] == ' ') --n;
-  return std::string(s.substr(0, n));
-}
-
 // The format field as a 20-character variable, compared the way character variables compare
 // (trailing blanks do not count).
 bool formatIs(const std::string& format, std::string_view word) {
   return trimRight(format) == word;
-}
-
-std::string fit(std::string_view s, std::size_t n) {
-  std::string out(s.substr(0, n));
-  out.resize(n, ' ');
-  return out;
 }
 
 // Opens unit 99 on the named file; a missing file is an input error naming it.

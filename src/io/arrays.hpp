@@ -6,6 +6,9 @@
 
 namespace aqx::io {
 
+// The unit on which an array control record's "OPEN/CLOSE" file is opened for one array.
+inline constexpr int OPENCLOSEUNIT = 99;
+
 // n single-precision values. `name` is the 24-character array name (leading blanks kept).
 void READVEC(float* values, std::string_view name, int n, int inunit, int listunit);
 // rows x columns values stored row after row, column fastest. k > 0 names a layer, 0 none,

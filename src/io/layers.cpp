@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "io/record.hpp"
+#include "io/text.hpp"
 
 namespace aqx::io {
 
@@ -149,18 +150,6 @@ void pageHeading(std::string_view label, int kstep, int kper, int layer, int lis
           AQX_FMT("('1'/2X,A,' FOR CROSS SECTION AT END OF TIME STEP',I3,' IN STRESS PERIOD',I3/2X,77('-'))"),
           label, kstep, kper);
   }
-}
-
-std::string fit(std::string_view s, std::size_t n) {
-  std::string out(s.substr(0, std::min(n, s.size())));
-  out.resize(n, ' ');
-  return out;
-}
-
-std::string trimRight(std::string_view s) {
-  std::size_t n = s.size();
-  while (n > 0 && s[n - 1] == ' ') --n;
-  return std::string(s.substr(0, n));
 }
 
 std::size_t cellCount(int columns, int rows) {

@@ -177,7 +177,7 @@ void open(int unit, const std::string& name, Form form = Form::Text, Access acce
           int recordLength = 0);
 // Opens a unit on a file that must already exist (IoError "open" otherwise).
 void openExisting(int unit, const std::string& name, Form form = Form::Text);
-void close(int unit);                 // completes pending output; no-op when not open
+void close(int unit);                  // completes pending output; no-op when not open
 void closeRange(int first, int last);  // every open unit in [first, last]
 void closeAll();                       // every unit; used when the run ends
 void flushAll();
@@ -251,6 +251,17 @@ void readList(int unit, T&&... targets) {
   } else {
     const InItem items[] = {InItem(targets)...};
     readListItems(unit, items);
+  }
+}
+
+// A record of scalars (or arrays) in the fixed columns of `fixed`, or list-directed when the
+// model reads its records in free format.
+template <class... T>
+void readFixedOrFree(int unit, bool freeFormat, const Format& fixed, T&&... targets) {
+  if (freeFormat) {
+    readList(unit, std::forward<T>(targets)...);
+  } else {
+    read(unit, fixed, std::forward<T>(targets)...);
   }
 }
 

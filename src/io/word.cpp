@@ -104,3 +104,34 @@ void NEXTWORD(std::string& line, int& column, int& first, int& last, int mode, i
 }
 
 }  // namespace aqx::io
+
+namespace aqx::io {
+
+int Words::integer(int listunit) {
+  int v = 0;
+  float r = 0.0f;
+  NEXTWORD(line_, col_, first_, last_, 2, v, r, listunit, in_);
+  return v;
+}
+
+float Words::real() {
+  int v = 0;
+  float r = 0.0f;
+  NEXTWORD(line_, col_, first_, last_, 3, v, r, lu_, in_);
+  return r;
+}
+
+std::string_view Words::word() const {
+  if (first_ < 1 || last_ < first_) return {};
+  return std::string_view(line_).substr(static_cast<std::size_t>(first_ - 1),
+                                        static_cast<std::size_t>(last_ - first_ + 1));
+}
+
+std::string_view Words::take(int mode) {
+  int v = 0;
+  float r = 0.0f;
+  NEXTWORD(line_, col_, first_, last_, mode, v, r, lu_, in_);
+  return word();
+}
+
+}  // namespace aqx::io

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/allocation_report.hpp"
 #include "io/record.hpp"
 
 // The row kernels select between a computed value and 0 per cell; letting the compiler assume
@@ -63,13 +64,10 @@ void Pcg2Package::allocate(Model& m) {
     io::stopRun();
   }
   applyRecord1(m);
-  const std::int64_t before = m.work->XNEXT();
+  const AllocationReport report(m);
   takeArrays(m);
-  const std::int64_t used = m.work->XNEXT() - before;
-  io::write(lst, AQX_FMT("(1X,I7,' ELEMENTS IN X ARRAY ARE USED BY PCG')"), static_cast<int>(used));
-  io::write(lst, AQX_FMT("(1X,I7,' ELEMENTS OF X ARRAY USED OUT OF',I7)"), static_cast<int>(m.work->used()),
-            static_cast<int>(WorkArray::XSIZE));
-  if (m.work->tooSmall()) io::write(lst, AQX_FMT("(1X,'   ***X ARRAY MUST BE DIMENSIONED LARGER***')"));
+  report.report(AQX_FMT("(1X,I7,' ELEMENTS IN X ARRAY ARE USED BY PCG')"),
+                AQX_FMT("(1X,I7,' ELEMENTS OF X ARRAY USED OUT OF',I7)"));
 }
 
 void Pcg2Package::readPrepare(Model& m) {

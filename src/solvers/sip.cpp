@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "driver/allocation_report.hpp"
 #include "io/record.hpp"
 
 namespace aqx {
@@ -63,14 +64,14 @@ void modelSeeds(const Model& m, float& average, float& least) {
 
 namespace {
 
-int clampInt(std::int64_t v) { return v > INT_MAX ? INT_MAX : static_cast<int>(v); }
-
 [[noreturn]] void zeroPivot(int listunit, int k, int i, int j) {
-  io::write(listunit,
-            AQX_FMT("(1X/1X,'DIVIDE BY 0 IN SIP AT LAYER',I3,',  ROW',I4,',  COLUMN',I4/1X,'THIS CAN OCCUR WHEN A "
-                    "CELL IS CONNECTED TO THE REST OF'/1X,'THE MODEL THROUGH A SINGLE CONDUCTANCE BRANCH.  CHECK'/1X,"
-                    "'FOR THIS SITUATION AT THE INDICATED CELL.')"),
-            k, i, j);
+  io::write(
+      listunit,
+      AQX_FMT(
+          "(1X/1X,'DIVIDE BY 0 IN SIP AT LAYER',I3,',  ROW',I4,',  COLUMN',I4/1X,'THIS CAN OCCUR WHEN A "
+          "CELL IS CONNECTED TO THE REST OF'/1X,'THE MODEL THROUGH A SINGLE CONDUCTANCE BRANCH.  CHECK'/1X,"
+          "'FOR THIS SITUATION AT THE INDICATED CELL.')"),
+      k, i, j);
   io::stopRun();
 }
 
@@ -176,7 +177,8 @@ inline void forwardCell(const SweepData& d, Row& r, int jj) {
   const double beta = B != 0.0 ? B / (1.0 + w * sb) : 0.0;
   const double gamma = D != 0.0 ? D / (1.0 + w * sd) : 0.0;
   const double hc = d.HCOEF[n];
-  const double pivot = E + hc + w * (alpha * sz + beta * sb + gamma * sd) - alpha * fgz - beta * ffb - gamma * fed;
+  const double pivot =
+      E + hc + w * (alpha * sz + beta * sb + gamma * sd) - alpha * fgz - beta * ffb - gamma * fed;
   if (pivot == 0.0 && r.zeroPivotColumn < 0) r.zeroPivotColumn = jj;
   const float fe = static_cast<float>((F - w * (beta * feb + alpha * fez)) / pivot);
   const float ff = static_cast<float>((H - w * (gamma * ffd + alpha * ffz)) / pivot);
@@ -261,8 +263,8 @@ void sweep(const Model& m, double w, double accel, float* FE, float* FF, float* 
   const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
   const std::int64_t nc = ncol;
   const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
-  const SweepData d{m.IBOUND, m.CONDR, m.CONDC, m.CONDV, m.HCOEF, m.RHS, m.HEADNEW, FE, FF, FG, V,
-                    Odd ? -nrc : nrc, Odd ? -nc : nc, ncol, w, accel};
+  const SweepData d{m.IBOUND, m.CONDR, m.CONDC, m.CONDV,          m.HCOEF,        m.RHS, m.HEADNEW, FE,
+                    FF,       FG,      V,       Odd ? -nrc : nrc, Odd ? -nc : nc, ncol,  w,         accel};
 
   // The row that comes `pos`-th (0-based) in the sweep within layer k.
   auto makeRow = [&](int k, int pos) {
@@ -324,30 +326,28 @@ void sweep(const Model& m, double w, double accel, float* FE, float* FF, float* 
 void SipPackage::allocate(Model& m) {
   const int in = m.unitOf(kSIP);
   const int out = m.LISTUNIT;
-  io::write(out,
-            AQX_FMT("(1X/1X,'SIP5 -- STRONGLY IMPLICIT PROCEDURE SOLUTION PACKAGE'/20X,'VERSION 5, 9/1/93',' INPUT "
-                    "READ FROM UNIT',I3)"),
-            in);
+  io::write(
+      out,
+      AQX_FMT("(1X/1X,'SIP5 -- STRONGLY IMPLICIT PROCEDURE SOLUTION PACKAGE'/20X,'VERSION 5, 9/1/93',' INPUT "
+              "READ FROM UNIT',I3)"),
+      in);
   int mxiter = 0;
   if (m.FREEFMT != 0) {
     io::readList(in, mxiter, NITPARM);
   } else {
     io::read(in, AQX_FMT("(2I10)"), mxiter, NITPARM);
   }
-  io::write(out, AQX_FMT("(1X,'MAXIMUM OF',I4,' ITERATIONS ALLOWED FOR CLOSURE'/1X,I2,' ITERATION PARAMETERS')"),
+  io::write(out,
+            AQX_FMT("(1X,'MAXIMUM OF',I4,' ITERATIONS ALLOWED FOR CLOSURE'/1X,I2,' ITERATION PARAMETERS')"),
             mxiter, NITPARM);
   if (NITPARM < 1) {
     // The parameters are used in turn, so there must be at least one.
     io::write(out, AQX_FMT("(1X,'THE NUMBER OF ITERATION PARAMETERS MUST BE AT LEAST 1')"));
     io::stopRun();
   }
-  WorkArray& w = *m.work;
-  const std::int64_t before = w.XNEXT();
+  const AllocationReport report(m);
   takeArrays(m, mxiter, NITPARM);
-  io::write(out, AQX_FMT("(1X,I10,' ELEMENTS IN X ARRAY ARE USED BY SIP')"), clampInt(w.XNEXT() - before));
-  io::write(out, AQX_FMT("(1X,I10,' ELEMENTS OF X ARRAY USED OUT OF ',I10)"), clampInt(w.used()),
-            clampInt(WorkArray::XSIZE));
-  if (w.tooSmall()) io::write(out, AQX_FMT("(1X,'   ***X ARRAY MUST BE DIMENSIONED LARGER***')"));
+  report.report(AQX_FMT("(1X,I10,' ELEMENTS IN X ARRAY ARE USED BY SIP')"));
 }
 
 void SipPackage::takeArrays(Model& m, int mxiter, int nitparm) {
@@ -383,10 +383,11 @@ void SipPackage::readPrepare(Model& m) {
     io::write(out, AQX_FMT("(1X/5X,'CALCULATE ITERATION PARAMETERS FROM MODEL',' CALCULATED WSEED')"));
   } else {
     sip::parametersFromSeed(WSEED, NITPARM, WPARM);
-    io::write(out,
-              AQX_FMT("(1X/1X,I5,' ITERATION PARAMETERS CALCULATED FROM',' SPECIFIED WSEED =',F11.8,' :'//1(1X,"
-                      "5E13.6))"),
-              NITPARM, WSEED, std::span<const float>(WPARM, static_cast<std::size_t>(NITPARM)));
+    io::write(
+        out,
+        AQX_FMT("(1X/1X,I5,' ITERATION PARAMETERS CALCULATED FROM',' SPECIFIED WSEED =',F11.8,' :'//1(1X,"
+                "5E13.6))"),
+        NITPARM, WSEED, std::span<const float>(WPARM, static_cast<std::size_t>(NITPARM)));
   }
 }
 
@@ -396,8 +397,8 @@ void SipPackage::computeSeed(Model& m) {
   io::write(m.LISTUNIT, AQX_FMT("(1X/1X,'AVERAGE SEED =',F11.8/1X,'MINIMUM SEED =',F11.8)"), average, least);
   sip::parametersFromSeed(average, NITPARM, WPARM);
   io::write(m.LISTUNIT,
-            AQX_FMT("(1X/1X,I5,' ITERATION PARAMETERS CALCULATED FROM',' AVERAGE SEED:'//1(1X,5E13.6))"), NITPARM,
-            std::span<const float>(WPARM, static_cast<std::size_t>(NITPARM)));
+            AQX_FMT("(1X/1X,I5,' ITERATION PARAMETERS CALCULATED FROM',' AVERAGE SEED:'//1(1X,5E13.6))"),
+            NITPARM, std::span<const float>(WPARM, static_cast<std::size_t>(NITPARM)));
 }
 
 void SipPackage::solve(Model& m) {

@@ -8,16 +8,20 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <string>
 
+#include "bas/budget_terms.hpp"
 #include "driver/model.hpp"
-#include "io/budget_records.hpp"
 #include "io/record.hpp"
 
 namespace aqx {
 
+// A package's description of its list, written with designated initializers (see wel.cpp).
 struct ListSpec {
+  static constexpr int kMaxReals = 3;  // reals the entry reader holds after layer, row, column
+
   const char* name;  // package code in messages, e.g. "WEL"
   int slot;          // PKGUNIT slot
   int nReals;        // reals after layer, row, column in the entry (1 for wells, 2 drains, 3 rivers)
@@ -44,7 +48,9 @@ class BoundaryList {
  public:
   static constexpr int kMaxAux = 5;
 
-  explicit BoundaryList(const ListSpec& spec) : spec_(spec) {}
+  explicit BoundaryList(const ListSpec& spec) : spec_(spec) {
+    assert(spec.nReals >= 1 && spec.nReals <= ListSpec::kMaxReals);
+  }
 
   // Allocate phase: banner, record 1 (maximum, cell-by-cell unit, options), the list storage.
   void allocate(Model& m);
@@ -65,6 +71,12 @@ class BoundaryList {
   int rowOf(int n) const { return static_cast<int>(row(n)[1]); }
   int columnOf(int n) const { return static_cast<int>(row(n)[2]); }
   std::int64_t cellOf(const Model& m, int n) const { return m.cell(layerOf(n), rowOf(n), columnOf(n)); }
+  // The q-th of the package's reals of entry n (q = 1..nReals), e.g. a well's rate is value(n, 1).
+  float value(int n, int q) const { return row(n)[2 + q]; }
+  // The q-th auxiliary value of entry n (q = 1..auxCount()).
+  float auxValue(int n, int q) const { return row(n)[2 + spec_.nReals + q]; }
+  // The flow kept for entry n by the last budget pass (only with CBCALLOCATE).
+  float keptFlow(int n) const { return cbAlloc_ ? row(n)[rowLen_ - 1] : 0.0f; }
 
   // Budget pass. rate(n, cell) is called for every entry whose cell has IBOUND > 0 and returns
   // the entry's flow into the aquifer in double precision; entries elsewhere have flow 0. The
@@ -74,10 +86,6 @@ class BoundaryList {
   void budget(Model& m, Rate rate);
 
  private:
-  int saveMode(const Model& m) const;
-  void beginBudget(Model& m, int mode);
-  void endBudget(Model& m, int mode, double in, double out);
-  void printEntry(Model& m, int n, float q, bool& headed);
   [[noreturn]] void badNumbers(Model& m, const std::string& line);
 
   const ListSpec& spec_;
@@ -93,28 +101,25 @@ class BoundaryList {
 
 template <class Rate>
 void BoundaryList::budget(Model& m, Rate rate) {
-  const int mode = saveMode(m);
-  beginBudget(m, mode);
+  CellBudget cbc(m, cbUnit_, spec_.label);
+  cbc.beginList(count_);
+  cbc.clearBuffer();
   double in = 0.0, out = 0.0;
-  bool headed = false;
   for (int n = 1; n <= count_; ++n) {
     const std::int64_t c = cellOf(m, n);
     float q = 0.0f;
     if (m.IBOUND[c] > 0) {
       const double r = rate(n, c);
       q = static_cast<float>(r);
-      if (mode == -1) printEntry(m, n, q, headed);
+      cbc.printLine(*spec_.printLine, n, layerOf(n), rowOf(n), columnOf(n), q);
       m.BUFF[c] += q;
-      if (r > 0.0) {
-        in += r;
-      } else if (r < 0.0) {
-        out -= r;
-      }
+      accumulateRate(r, in, out);
     }
-    if (mode == 2) io::CBCLISTITEM(cbUnit_, m.NCOLS, m.NROWS, columnOf(n), rowOf(n), layerOf(n), q);
+    cbc.listItem(layerOf(n), rowOf(n), columnOf(n), q);
     if (cbAlloc_) row(n)[rowLen_ - 1] = q;
   }
-  endBudget(m, mode, in, out);
+  if (count_ > 0) cbc.saveFullArray();
+  addBudgetRow(m, spec_.label, in, out);
 }
 
 }  // namespace aqx

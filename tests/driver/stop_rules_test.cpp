@@ -1,5 +1,5 @@
 // The driver's own stop rules, called directly: the PCG2 consecutive-iteration closure rule,
-// the dry-cell pass and the budget-row claim.
+// and the dry-cell pass.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -132,17 +132,6 @@ TEST(DryConvert, ConvertsVariableHeadCellsOfConvertibleLayersAtOrBelowTheirBotto
   bare.IBOUND = i2.data();
   DRYCONVERT(bare);
   EXPECT_EQ(i2, (std::vector<int>{1, 1, 1, 1}));
-}
-
-using BudgetRows = WithListing;
-
-TEST_F(BudgetRows, ClaimsRowsInOrderAndStopsBeyondTheTable) {
-  m_.BUDNEXT = 1;
-  for (int row = 1; row <= 40; ++row) EXPECT_EQ(claimBudgetRow(m_), row);
-  EXPECT_THROW(claimBudgetRow(m_), io::RunStop);
-  std::vector<std::string> out = test::lines(listing());
-  ASSERT_FALSE(out.empty());
-  EXPECT_EQ(out.back(), " BUDGET TABLE IS FULL: THE PACKAGES OF THIS MODEL NEED MORE THAN 40 BUDGET ENTRIES");
 }
 
 }  // namespace
