@@ -20,11 +20,6 @@ namespace {
 constexpr std::string_view kBoundaryLabel = "          BOUNDARY ARRAY";
 constexpr std::string_view kInitialHeadLabel = "            INITIAL HEAD";
 
-// The word of `line` between columns first and last (1-based).
-std::string_view wordAt(const std::string& line, int first, int last) {
-  return std::string_view(line).substr(first - 1, last - first + 1);
-}
-
 // x to the integer power n (n >= 0) by repeated squaring, every product rounded to single precision.
 float powInt(float x, int n) {
   float result = 1.0f;
@@ -63,11 +58,9 @@ void Bas::define(Model& m) {
   m.XSECT = 0;
   m.CHCHFLOW = 0;
   m.FREEFMT = 0;
-  int col = 1, first = 0, last = 0, ival = 0;
-  float rval = 0.0f;
-  while (col < 80) {
-    io::NEXTWORD(options, col, first, last, 1, ival, rval, lu, m.BASUNIT);
-    const std::string_view w = wordAt(options, first, last);
+  io::Words optionWords(options, lu, m.BASUNIT);
+  while (optionWords.column() < 80) {
+    const std::string_view w = optionWords.upper();
     if (w == "XSECTION") {
       m.XSECT = 1;
     } else if (w == "CHTOCH") {
@@ -85,8 +78,8 @@ void Bas::define(Model& m) {
                         "the dimension line does not hold six integers in (6I10): " + dims);
     }
   } else {
-    col = 1;
-    for (int& x : v) io::NEXTWORD(dims, col, first, last, 2, x, rval, lu, m.BASUNIT);
+    io::Words dimWords(dims, lu, m.BASUNIT);
+    for (int& x : v) x = dimWords.integer();
   }
   m.NLAYER = v[0];
   m.NROWS = v[1];
@@ -138,11 +131,7 @@ void Bas::allocate(Model& m) {
   io::write(lu,
             AQX_FMT("(1X/1X,'BAS5 -- BASIC MODEL PACKAGE, VERSION 5, 1/1/95',' INPUT READ FROM UNIT',I3)"),
             m.BASUNIT);
-  if (m.FREEFMT == 0) {
-    io::read(m.BASUNIT, AQX_FMT("(2I10)"), m.IAPART, m.ISTRT);
-  } else {
-    io::readList(m.BASUNIT, m.IAPART, m.ISTRT);
-  }
+  io::readFixedOrFree(m.BASUNIT, m.FREEFMT != 0, AQX_FMT("(2I10)"), m.IAPART, m.ISTRT);
   if (m.IAPART != 0) {
     io::write(lu, AQX_FMT("(1X,'ARRAYS RHS AND BUFF WILL HAVE SEPARATE MEMORY ALLOCATIONS')"));
   } else {
@@ -189,11 +178,7 @@ void Bas::readPrepare(Model& m) {
     }
   }
 
-  if (m.FREEFMT == 0) {
-    io::read(m.BASUNIT, AQX_FMT("(F10.0)"), m.NOFLOWHEAD);
-  } else {
-    io::readList(m.BASUNIT, m.NOFLOWHEAD);
-  }
+  io::readFixedOrFree(m.BASUNIT, m.FREEFMT != 0, AQX_FMT("(F10.0)"), m.NOFLOWHEAD);
   io::write(lu,
             AQX_FMT("(1X/1X,'AQUIFER HEAD WILL BE SET TO ',1P,G11.5,' AT ALL NO-FLOW NODES (IBOUND=0).')"),
             m.NOFLOWHEAD);
@@ -223,11 +208,7 @@ void Bas::stressPeriod(Model& m) {
   float perlen = 0.0f;
   int nsteps = 0;
   float tsmult = 0.0f;
-  if (m.FREEFMT == 0) {
-    io::read(m.BASUNIT, AQX_FMT("(F10.0,I10,F10.0)"), perlen, nsteps, tsmult);
-  } else {
-    io::readList(m.BASUNIT, perlen, nsteps, tsmult);
-  }
+  io::readFixedOrFree(m.BASUNIT, m.FREEFMT != 0, AQX_FMT("(F10.0,I10,F10.0)"), perlen, nsteps, tsmult);
   io::write(lu,
             AQX_FMT("('1'/28X,'STRESS PERIOD NO.',I4,', LENGTH =',G15.7/28X,46('-')//30X,'NUMBER OF TIME "
                     "STEPS =',I6//31X,'MULTIPLIER FOR DELT =',F10.3)"),

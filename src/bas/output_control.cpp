@@ -18,34 +18,6 @@ constexpr int kHeadPrint = 1, kDrawdownPrint = 2, kHeadSave = 3, kDrawdownSave =
 
 int& flag(Model& m, int layer, int column) { return m.IOFLG[(column - 1) * m.NLAYER + (layer - 1)]; }
 
-// The words of one OC line, taken one after another.
-class Words {
- public:
-  Words(std::string& line, int listunit, int inunit) : line_(line), lu_(listunit), in_(inunit) {}
-  // The next word, upper-cased in the line.
-  std::string_view upper() { return take(1); }
-  // The next word as written.
-  std::string_view asWritten() { return take(0); }
-  int integer(int listunit) {
-    int v = 0;
-    float r = 0.0f;
-    io::NEXTWORD(line_, col_, first_, last_, 2, v, r, listunit, in_);
-    return v;
-  }
-  int integer() { return integer(lu_); }
-
- private:
-  std::string_view take(int mode) {
-    int v = 0;
-    float r = 0.0f;
-    io::NEXTWORD(line_, col_, first_, last_, mode, v, r, lu_, in_);
-    return std::string_view(line_).substr(first_ - 1, last_ - first_ + 1);
-  }
-  std::string& line_;
-  int lu_, in_;
-  int col_ = 1, first_ = 0, last_ = 0;
-};
-
 [[noreturn]] void ocError(const Model& m, const std::string& line) {
   io::write(m.LISTUNIT, AQX_FMT("(1X/1X,'ERROR READING OUTPUT CONTROL INPUT DATA:'/1X,A80)"), line);
   io::stopRun();
@@ -68,7 +40,7 @@ void writeSettingsLines(const Model& m, const OcSettings& oc) {
 }
 
 // The rest of a period line after "PERIOD": the period, "STEP", the step.
-void readPeriodLine(Model& m, OcSettings& oc, Words& w, const std::string& line) {
+void readPeriodLine(Model& m, OcSettings& oc, io::Words& w, const std::string& line) {
   oc.OCPERIOD = w.integer();
   if (w.upper() != "STEP") ocError(m, line);
   oc.OCSTEP = w.integer();
@@ -76,16 +48,12 @@ void readPeriodLine(Model& m, OcSettings& oc, Words& w, const std::string& line)
 
 // A four-integer record of the numeric form: fixed columns, or list-directed with FREEFMT.
 void readFour(const Model& m, int unit, int (&v)[4]) {
-  if (m.FREEFMT == 0) {
-    io::read(unit, AQX_FMT("(4I10)"), v[0], v[1], v[2], v[3]);
-  } else {
-    io::readList(unit, v[0], v[1], v[2], v[3]);
-  }
+  io::readFixedOrFree(unit, m.FREEFMT != 0, AQX_FMT("(4I10)"), v[0], v[1], v[2], v[3]);
 }
 
 // The layer list after "PRINT HEAD" and the like: integer words until one that is missing, not an
 // integer or outside 1..NLAYER. An empty list stands for every layer.
-void layerList(Model& m, Words& w, int column, std::string_view text) {
+void layerList(Model& m, io::Words& w, int column, std::string_view text) {
   std::vector<int> layers;
   while (true) {
     const int k = w.integer(-1);
@@ -181,7 +149,7 @@ void wordStep(Model& m, OcSettings& oc) {
       oc.OCSTEP = 9999;
       return;
     }
-    Words w(line, lu, oc.unit);
+    io::Words w(line, lu, oc.unit);
     const std::string_view w1 = w.upper();
     if (w1 == "PERIOD") {
       readPeriodLine(m, oc, w, line);
@@ -218,7 +186,7 @@ void wordHeader(Model& m, OcSettings& oc, std::string& line) {
   oc.OCPERIOD = 9999;
   oc.OCSTEP = 9999;
   while (true) {
-    Words w(line, lu, oc.unit);
+    io::Words w(line, lu, oc.unit);
     const std::string_view w1 = w.upper();
     if (w1 == "PERIOD") {
       readPeriodLine(m, oc, w, line);
@@ -298,7 +266,7 @@ void ocInitialise(Model& m, OcSettings& oc) {
   std::string word;
   {
     std::string probe = line;  // the numeric form reads the line as it stands
-    Words w(probe, lu, oc.unit);
+    io::Words w(probe, lu, oc.unit);
     word = std::string(w.upper());
   }
   if (word == "COMPACT" || word == "DRAWDOWN" || word == "PERIOD" || word == "HEAD") {
@@ -313,7 +281,7 @@ void ocInitialise(Model& m, OcSettings& oc) {
                         "the first output-control record does not hold four integers in (4I10): " + line);
     }
   } else {
-    Words w(line, lu, oc.unit);
+    io::Words w(line, lu, oc.unit);
     oc.HEADPRTFMT = w.integer();
     oc.DDPRTFMT = w.integer();
     oc.HEADSAVEUNIT = w.integer();

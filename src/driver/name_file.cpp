@@ -60,11 +60,9 @@ void readNameFile(Model& m) {
 
     // Conversion errors go to the listing file once it is open, to the console before.
     const int messageUnit = listOpen ? m.LISTUNIT : io::kConsole;
-    int column = 1, first = 0, last = 0, unit = 0, ignoredInt = 0;
-    float ignoredReal = 0.0f;
-    io::NEXTWORD(line, column, first, last, 1, ignoredInt, ignoredReal, messageUnit, NAMEUNIT);
-    const std::string type = line.substr(first - 1, last - first + 1);
-    io::NEXTWORD(line, column, first, last, 2, unit, ignoredReal, messageUnit, NAMEUNIT);
+    io::Words words(line, messageUnit, NAMEUNIT);
+    const std::string type(words.upper());
+    const int unit = words.integer();
 
     io::Form form = io::Form::Text;
     if (!listOpen) {
@@ -86,12 +84,9 @@ void readNameFile(Model& m) {
       io::stopRun(1);
     }
 
-    io::NEXTWORD(line, column, first, last, 0, ignoredInt, ignoredReal, messageUnit, NAMEUNIT);
-    const std::string fileName = line.substr(first - 1, last - first + 1);
-    io::NEXTWORD(line, column, first, last, 1, ignoredInt, ignoredReal, messageUnit, NAMEUNIT);
-    const bool direct = line.substr(first - 1, last - first + 1) == "DIRECT";
-    int recordLength = 0;
-    if (direct) io::NEXTWORD(line, column, first, last, 2, recordLength, ignoredReal, messageUnit, NAMEUNIT);
+    const std::string fileName(words.asWritten());
+    const bool direct = words.upper() == "DIRECT";
+    const int recordLength = direct ? words.integer() : 0;
 
     // Units 97 to 99 carry the batch report, the batch file and the name file; a unit can hold
     // only one file at a time.

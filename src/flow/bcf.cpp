@@ -130,12 +130,8 @@ void BcfPackage::allocate(Model& m) {
       in);
 
   // Record 1.
-  if (m.FREEFMT != 0) {
-    io::readList(in, ISTEADY, IFLOWCB, HEADDRY, IWETTING, WETFACTOR, IWETINTERVAL, IWETEQN);
-  } else {
-    io::read(in, AQX_FMT("(2I10,F10.0,I10,F10.0,2I10)"), ISTEADY, IFLOWCB, HEADDRY, IWETTING, WETFACTOR,
-             IWETINTERVAL, IWETEQN);
-  }
+  io::readFixedOrFree(in, m.FREEFMT != 0, AQX_FMT("(2I10,F10.0,I10,F10.0,2I10)"), ISTEADY, IFLOWCB, HEADDRY,
+                      IWETTING, WETFACTOR, IWETINTERVAL, IWETEQN);
   if (ISTEADY == 0) {
     io::write(out, AQX_FMT("(1X,'TRANSIENT SIMULATION')"));
   } else {
@@ -171,11 +167,7 @@ void BcfPackage::allocate(Model& m) {
   std::array<int, 200> codes{};
   if (nlay > 0) {
     std::span<int> codeSpan(codes.data(), static_cast<std::size_t>(nlay));
-    if (m.FREEFMT != 0) {
-      io::readList(in, codeSpan);
-    } else {
-      io::read(in, AQX_FMT("(40I2)"), codeSpan);
-    }
+    io::readFixedOrFree(in, m.FREEFMT != 0, AQX_FMT("(40I2)"), codeSpan);
   }
   decodeLayers(m, codes.data());
 

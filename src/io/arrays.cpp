@@ -53,14 +53,8 @@ Control readControl(Reader reader, std::string_view name, int k, int inunit, int
   std::string line(80, ' ');
   readLine(inunit, line);
 
-  int col = 1;
-  int first = 0;
-  int last = 0;
-  int ival = 0;
-  float rval = 0.0f;
-  NEXTWORD(line, col, first, last, 1, ival, rval, listunit, inunit);
-  const std::string word =
-      line.substr(static_cast<std::size_t>(first - 1), static_cast<std::size_t>(last - first + 1));
+  Words words(line, listunit, inunit);
+  const std::string word(words.upper());
   const bool twoD = reader != Reader::Vec;
 
   if (word == "CONSTANT") {
@@ -68,10 +62,9 @@ Control readControl(Reader reader, std::string_view name, int k, int inunit, int
   } else if (word == "INTERNAL") {
     c.location = inunit;
   } else if (word == "EXTERNAL") {
-    NEXTWORD(line, col, first, last, 2, c.location, rval, listunit, inunit);
+    c.location = words.integer();
   } else if (word == "OPEN/CLOSE") {
-    NEXTWORD(line, col, first, last, 0, ival, rval, listunit, inunit);
-    c.fileName = line.substr(static_cast<std::size_t>(first - 1), static_cast<std::size_t>(last - first + 1));
+    c.fileName = std::string(words.asWritten());
     c.openClose = true;
     c.location = OPENCLOSEUNIT;
     write(listunit, AQX_FMT("(1X/1X,'OPENING FILE ON UNIT',I4,':'/1X,A)"), OPENCLOSEUNIT,
@@ -100,23 +93,20 @@ Control readControl(Reader reader, std::string_view name, int k, int inunit, int
 
   // Free form: constant, then format and print code where the location calls for them.
   if (reader == Reader::IMat) {
-    NEXTWORD(line, col, first, last, 2, c.iconst, rval, listunit, inunit);
+    c.iconst = words.integer();
   } else {
-    NEXTWORD(line, col, first, last, 3, ival, c.rconst, listunit, inunit);
+    c.rconst = words.real();
   }
   const bool wantsFormat = twoD ? c.location != 0 : c.location > 0;
   if (wantsFormat) {
-    NEXTWORD(line, col, first, last, 1, ival, rval, listunit, inunit);
-    c.format = fit(std::string_view(line).substr(static_cast<std::size_t>(first - 1),
-                                                 static_cast<std::size_t>(last - first + 1)),
-                   20);
+    c.format = fit(words.upper(), 20);
     if (twoD) {
       const bool binary = formatIs(c.format, "(BINARY)");
       if (c.openClose) openArrayFile(c, binary ? Form::Stream : Form::Text, listunit);
       if (binary && c.location > 0) c.location = -c.location;
       if (reader == Reader::IMat && formatIs(c.format, "BINARY") && c.location > 0) c.location = -c.location;
     }
-    NEXTWORD(line, col, first, last, 2, c.printCode, rval, listunit, inunit);
+    c.printCode = words.integer();
   }
   return c;
 }
