@@ -17,6 +17,12 @@ bool registerPackage(std::string_view type, PackageFactory factory) {
   return true;
 }
 
+std::vector<std::string> registeredTypes() {
+  std::vector<std::string> types;
+  for (const auto& entry : registry()) types.push_back(entry.first);
+  return types;
+}
+
 PackageFactory findPackage(std::string_view type) {
   auto& table = registry();
   auto it = table.find(type);

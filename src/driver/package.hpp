@@ -3,7 +3,9 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/model.hpp"
 
@@ -30,6 +32,8 @@ using PackageFactory = std::unique_ptr<Package> (*)();
 bool registerPackage(std::string_view type, PackageFactory factory);
 // The factory for a file type, or nullptr when no package of that type is built in.
 PackageFactory findPackage(std::string_view type);
+// Every registered file type, in alphabetical order.
+std::vector<std::string> registeredTypes();
 
 #define AQX_REGISTER_PACKAGE(TYPE, CLASS)                                                   \
   namespace {                                                                               \

@@ -6,6 +6,7 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "bas/bas.hpp"
 #include "driver/package.hpp"
@@ -158,6 +159,19 @@ void Simulation::timeStep() {
 }
 
 }  // namespace
+
+bool phaseCallsSlot(std::string_view method, int slot) {
+  static constexpr std::pair<std::string_view, Phase> kMethods[] = {
+      {"allocate", kAllocate}, {"readPrepare", kReadPrepare}, {"stressPeriod", kStressPeriod},
+      {"advance", kAdvance},   {"formulate", kFormulate},     {"solve", kSolve},
+      {"budget", kBudget},     {"output", kOutput},           {"end", kEnd}};
+  for (const auto& [name, phase] : kMethods) {
+    if (name != method) continue;
+    const PhaseRow& row = kPhaseTable[phase];
+    return row.package != nullptr && std::find(row.slots.begin(), row.slots.end(), slot) != row.slots.end();
+  }
+  return false;
+}
 
 void runSimulation() {
   auto simulation = std::make_unique<Simulation>();

@@ -3,6 +3,8 @@
 // stress-period, time-step and outer-iteration loops and the driver's own stop rules.
 #pragma once
 
+#include <string_view>
+
 #include "driver/model.hpp"
 
 namespace aqx {
@@ -10,6 +12,11 @@ namespace aqx {
 // Runs one complete simulation. Returns after the end phase; every error (input error,
 // non-converged time step, work array too small) ends it by throwing io::RunStop.
 void runSimulation();
+
+// Whether the driver's phase table calls the package of `slot` in the phase named by the
+// package method `method` ("allocate", "readPrepare", "stressPeriod", "advance", "formulate",
+// "solve", "budget", "output", "end"). Unknown names give false.
+bool phaseCallsSlot(std::string_view method, int slot);
 
 // The consecutive-iteration closure rule for the PCG2 solver, applied after the solve calls of
 // every outer iteration when PCG2 is used. May set CONVERGED to 1 (with its listing message and
