@@ -6,20 +6,11 @@
 #include <vector>
 
 #include "bas/bas_harness.hpp"
+#include "support/binary_files.hpp"
 
 namespace aqx::test {
 namespace {
 
-int intAt(const std::string& bytes, size_t off) {
-  int v;
-  std::memcpy(&v, bytes.data() + off, 4);
-  return v;
-}
-float floatAt(const std::string& bytes, size_t off) {
-  float v;
-  std::memcpy(&v, bytes.data() + off, 4);
-  return v;
-}
 
 // One layer of three cells: variable head, no flow, constant head; all start at 10.0.
 const char* kRow =
@@ -139,7 +130,7 @@ TEST(HeadOutput, CrossSectionIsOneArrayGovernedByLayerOne) {
   EXPECT_EQ(intAt(bytes, 32), 3);
   EXPECT_EQ(intAt(bytes, 36), 2);
   EXPECT_EQ(intAt(bytes, 40), -1);
-  EXPECT_EQ(floatAt(bytes, 44 + 5 * 4), 6.0f);
+  EXPECT_EQ(realAt(bytes, 44 + 5 * 4), 6.0f);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bas/bas_harness.hpp"
+#include "support/binary_files.hpp"
 
 namespace aqx::test {
 namespace {
@@ -151,16 +152,8 @@ TEST(OutputControl, NumericFormLayerCodes) {
   io::close(30);
   const std::string bytes = h.dir.readBytes("heads.bin");
   ASSERT_EQ(bytes.size(), 2u * (44 + 2 * 4));
-  auto intAt = [&](size_t off) {
-    int v;
-    std::memcpy(&v, bytes.data() + off, 4);
-    return v;
-  };
-  auto floatAt = [&](size_t off) {
-    float v;
-    std::memcpy(&v, bytes.data() + off, 4);
-    return v;
-  };
+  auto intAt = [&](size_t off) { return test::intAt(bytes, off); };
+  auto floatAt = [&](size_t off) { return test::realAt(bytes, off); };
   EXPECT_EQ(intAt(40), 1);
   EXPECT_EQ(floatAt(44), 10.0f);
   EXPECT_EQ(intAt(52 + 40), 3);

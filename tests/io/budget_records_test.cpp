@@ -12,10 +12,14 @@
 #include <vector>
 
 #include "io/record.hpp"
+#include "support/binary_files.hpp"
 #include "support/e2e.hpp"
 
 namespace aqx::io {
 namespace {
+
+using test::intAt;
+using test::realAt;
 
 constexpr int kList = 16;
 constexpr int kCbc = 40;
@@ -40,16 +44,6 @@ class BudgetRecords : public testing::Test {
   test::TempDir dir;
 };
 
-std::int32_t intAt(const std::string& b, std::size_t off) {
-  std::int32_t v;
-  std::memcpy(&v, b.data() + off, 4);
-  return v;
-}
-float realAt(const std::string& b, std::size_t off) {
-  float v;
-  std::memcpy(&v, b.data() + off, 4);
-  return v;
-}
 
 std::vector<float> ramp(std::size_t n) {
   std::vector<float> v(n);

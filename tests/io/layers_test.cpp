@@ -10,6 +10,7 @@
 
 #include "io/listing_compare.hpp"
 #include "io/record.hpp"
+#include "support/binary_files.hpp"
 #include "support/e2e.hpp"
 
 using aqx::io::testing_support::rtrim;
@@ -18,6 +19,9 @@ using aqx::io::testing_support::rtrimLines;
 
 namespace aqx::io {
 namespace {
+
+using test::intAt;
+using test::realAt;
 
 constexpr int kList = 16;
 const std::string kLabel = "            HEAD";
@@ -198,16 +202,6 @@ TEST_F(Layers, ColumnLabels) {
   }
 }
 
-std::int32_t intAt(const std::string& b, std::size_t off) {
-  std::int32_t v;
-  std::memcpy(&v, b.data() + off, 4);
-  return v;
-}
-float realAt(const std::string& b, std::size_t off) {
-  float v;
-  std::memcpy(&v, b.data() + off, 4);
-  return v;
-}
 
 TEST_F(Layers, BinaryLayerRecords) {
   std::vector<float> v(8000);

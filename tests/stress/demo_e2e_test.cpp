@@ -8,21 +8,12 @@
 #include <filesystem>
 #include <string>
 
+#include "support/binary_files.hpp"
 #include "support/e2e.hpp"
 
 namespace aqx::test {
 namespace {
 
-int intAt(const std::string& b, std::size_t off) {
-  int v;
-  std::memcpy(&v, b.data() + off, 4);
-  return v;
-}
-float realAt(const std::string& b, std::size_t off) {
-  float v;
-  std::memcpy(&v, b.data() + off, 4);
-  return v;
-}
 
 TEST(Demo, RunsConvergesAndSavesWellFlows) {
   TempDir dir;

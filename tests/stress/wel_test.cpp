@@ -13,10 +13,14 @@
 #include "driver/model.hpp"
 #include "driver/package.hpp"
 #include "io/record.hpp"
+#include "support/binary_files.hpp"
 #include "support/e2e.hpp"
 
 namespace aqx {
 namespace {
+
+using test::intAt;
+using test::realAt;
 
 constexpr int kList = 6, kWelUnit = 11, kCbcUnit = 40;
 
@@ -83,16 +87,6 @@ class WelRun {
   std::vector<float> rhs_;
 };
 
-int intAt(const std::string& b, std::size_t off) {
-  int v;
-  std::memcpy(&v, b.data() + off, 4);
-  return v;
-}
-float realAt(const std::string& b, std::size_t off) {
-  float v;
-  std::memcpy(&v, b.data() + off, 4);
-  return v;
-}
 
 bool has(const std::string& text, const std::string& piece) {
   return text.find(piece) != std::string::npos;

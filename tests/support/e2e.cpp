@@ -20,8 +20,8 @@ TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
   std::random_device rd;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    fs::path p = fs::temp_directory_path() /
-                 ("aqx-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(rd()));
+    fs::path p = fs::temp_directory_path() / ("aqx-" + std::to_string(getpid()) + "-" +
+                                              std::to_string(counter++) + "-" + std::to_string(rd()));
     if (fs::create_directory(p)) {
       path_ = p;
       return;
@@ -62,7 +62,9 @@ std::string TempDir::readText(const std::string& name) const {
   return out;
 }
 
-bool TempDir::exists(const std::string& name) const { return fs::exists(path_ / name); }
+bool TempDir::exists(const std::string& name) const {
+  return fs::exists(path_ / name);
+}
 
 namespace {
 std::string slurp(const fs::path& p) {
@@ -129,6 +131,8 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
-fs::path sourcePath(const std::string& relative) { return fs::path(AQX_SOURCE_DIR) / relative; }
+fs::path sourcePath(const std::string& relative) {
+  return fs::path(AQX_SOURCE_DIR) / relative;
+}
 
 }  // namespace aqx::test

@@ -8,29 +8,33 @@
 
 namespace aqx::test {
 
+void allocateGrid(Model& m, int nlay, int nrow, int ncol, bool separateBuff) {
+  m.work->reset();
+  m.NLAYER = nlay;
+  m.NROWS = nrow;
+  m.NCOLS = ncol;
+  m.NCELLS = static_cast<std::int64_t>(nlay) * nrow * ncol;
+  m.IAPART = separateBuff ? 1 : 0;
+  WorkArray& w = *m.work;
+  m.HEADNEW = w.takeDouble(m.NCELLS);
+  m.HEADOLD = w.takeReal(m.NCELLS);
+  m.IBOUND = w.takeInt(m.NCELLS);
+  m.CONDR = w.takeReal(m.NCELLS);
+  m.CONDC = w.takeReal(m.NCELLS);
+  m.CONDV = w.takeReal(static_cast<std::int64_t>(nrow) * ncol * (nlay - 1));
+  m.HCOEF = w.takeReal(m.NCELLS);
+  m.RHS = w.takeReal(m.NCELLS);
+  m.DELR = w.takeReal(ncol);
+  m.DELC = w.takeReal(nrow);
+  m.IOFLG = w.takeInt(4 * static_cast<std::int64_t>(nlay));
+  m.BUFF = separateBuff ? w.takeReal(m.NCELLS) : m.RHS;
+  std::fill(m.IBOUND, m.IBOUND + m.NCELLS, 1);
+  std::fill(m.DELR, m.DELR + ncol, 1.0f);
+  std::fill(m.DELC, m.DELC + nrow, 1.0f);
+}
+
 ModelBuilder::ModelBuilder(int nlay, int nrow, int ncol, bool separateBuff) {
-  m_.work->reset();
-  m_.NLAYER = nlay;
-  m_.NROWS = nrow;
-  m_.NCOLS = ncol;
-  m_.NCELLS = static_cast<std::int64_t>(nlay) * nrow * ncol;
-  m_.IAPART = separateBuff ? 1 : 0;
-  WorkArray& w = *m_.work;
-  m_.HEADNEW = w.takeDouble(m_.NCELLS);
-  m_.HEADOLD = w.takeReal(m_.NCELLS);
-  m_.IBOUND = w.takeInt(m_.NCELLS);
-  m_.CONDR = w.takeReal(m_.NCELLS);
-  m_.CONDC = w.takeReal(m_.NCELLS);
-  m_.CONDV = w.takeReal(static_cast<std::int64_t>(nrow) * ncol * std::max(nlay - 1, 1));
-  m_.HCOEF = w.takeReal(m_.NCELLS);
-  m_.RHS = w.takeReal(m_.NCELLS);
-  m_.DELR = w.takeReal(ncol);
-  m_.DELC = w.takeReal(nrow);
-  m_.IOFLG = w.takeInt(4 * static_cast<std::int64_t>(nlay));
-  m_.BUFF = separateBuff ? w.takeReal(m_.NCELLS) : m_.RHS;
-  std::fill(m_.IBOUND, m_.IBOUND + m_.NCELLS, 1);
-  std::fill(m_.DELR, m_.DELR + ncol, 1.0f);
-  std::fill(m_.DELC, m_.DELC + nrow, 1.0f);
+  allocateGrid(m_, nlay, nrow, ncol, separateBuff);
   m_.NPERIOD = 1;
   m_.NSTEPS = 1;
   m_.DELT = 1.0f;

@@ -16,6 +16,10 @@
 
 namespace aqx::test {
 
+// Takes the shared grid arrays of an nlay x nrow x ncol model from the (reset) work array as the
+// basic package does: every cell variable head, DELR = DELC = 1.
+void allocateGrid(Model& m, int nlay, int nrow, int ncol, bool separateBuff = true);
+
 class ModelBuilder {
  public:
   static constexpr int kListUnit = 6;
