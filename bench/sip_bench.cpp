@@ -52,7 +52,7 @@ struct BenchModel {
     m.BUFF = w.takeReal(m.NCELLS);
     int codes[200] = {};
     codes[0] = convertible ? 1 : 0;
-    bcf.ISTEADY = 0;
+    bcf.configure(m, BcfPackage::Settings{});
     bcf.decodeLayers(m, codes);
     bcf.takeArrays(m);
     sip.takeArrays(m, 1000, 5);
@@ -63,7 +63,7 @@ struct BenchModel {
     for (int j = 0; j < ncol; ++j) m.DELR[j] = 100.0f;
     for (int i = 0; i < nrow; ++i) m.DELC[i] = 100.0f;
     for (int k = 1; k <= nlay; ++k) {
-      bcf.ANISO[k - 1] = 1.0f;
+      bcf.aniso()[k - 1] = 1.0f;
       for (int i = 1; i <= nrow; ++i) {
         for (int j = 1; j <= ncol; ++j) {
           const std::int64_t n = m.cell(k, i, j);
@@ -74,13 +74,13 @@ struct BenchModel {
           m.HEADNEW[n] = h;
           const float t = 10.0f + static_cast<float>((i * 7 + j * 13 + k * 3) % 17);
           if (k == 1 && convertible) {
-            bcf.HYDCOND[n] = t * 0.1f;
-            bcf.BOTTOM[n] = 0.0f;
+            bcf.hydcond()[n] = t * 0.1f;
+            bcf.bottom()[n] = 0.0f;
           } else {
             m.CONDC[n] = t;
           }
           if (k < nlay) m.CONDV[n] = 1e-4f;
-          bcf.STOR1[n] = 1e-4f;
+          bcf.stor1()[n] = 1e-4f;
         }
       }
     }
@@ -115,9 +115,15 @@ void run(benchmark::State& state, int nlay, int nrow, int ncol, bool convertible
                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_Outer_1000x1000x1(benchmark::State& s) { run(s, 1, 1000, 1000, false); }
-void BM_Outer_200x200x25(benchmark::State& s) { run(s, 25, 200, 200, false); }
-void BM_Outer_1000x1000x1_convertible(benchmark::State& s) { run(s, 1, 1000, 1000, true); }
+void BM_Outer_1000x1000x1(benchmark::State& s) {
+  run(s, 1, 1000, 1000, false);
+}
+void BM_Outer_200x200x25(benchmark::State& s) {
+  run(s, 25, 200, 200, false);
+}
+void BM_Outer_1000x1000x1_convertible(benchmark::State& s) {
+  run(s, 1, 1000, 1000, true);
+}
 
 BENCHMARK(BM_Outer_1000x1000x1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_Outer_200x200x25)->Unit(benchmark::kMillisecond)->MinTime(2.0);

@@ -120,6 +120,12 @@ void averageUnconfined(float* CONDR, float* CONDC, const float* ANISO, const flo
 
 namespace {}  // namespace
 
+void BcfPackage::configure(Model& m, const Settings& s) {
+  s_ = s;
+  if (s_.IWETTING != 0 && s_.IWETINTERVAL <= 0) s_.IWETINTERVAL = 1;
+  m.HEADDRY = s_.HEADDRY;
+}
+
 void BcfPackage::allocate(Model& m) {
   const int in = m.unitOf(kBCF);
   const int out = m.LISTUNIT;
@@ -130,31 +136,31 @@ void BcfPackage::allocate(Model& m) {
       in);
 
   // Record 1.
-  io::readFixedOrFree(in, m.FREEFMT != 0, AQX_FMT("(2I10,F10.0,I10,F10.0,2I10)"), ISTEADY, IFLOWCB, HEADDRY,
-                      IWETTING, WETFACTOR, IWETINTERVAL, IWETEQN);
-  if (ISTEADY == 0) {
+  io::readFixedOrFree(in, m.FREEFMT != 0, AQX_FMT("(2I10,F10.0,I10,F10.0,2I10)"), s_.ISTEADY, s_.IFLOWCB,
+                      s_.HEADDRY, s_.IWETTING, s_.WETFACTOR, s_.IWETINTERVAL, s_.IWETEQN);
+  if (s_.ISTEADY == 0) {
     io::write(out, AQX_FMT("(1X,'TRANSIENT SIMULATION')"));
   } else {
     io::write(out, AQX_FMT("(1X,'STEADY-STATE SIMULATION')"));
   }
-  if (IFLOWCB < 0) {
+  if (s_.IFLOWCB < 0) {
     io::write(out,
               AQX_FMT("(1X,'CONSTANT-HEAD CELL-BY-CELL FLOWS WILL BE PRINTED',' WHEN ICBCFL IS NOT 0')"));
-  } else if (IFLOWCB > 0) {
-    io::write(out, AQX_FMT("(1X,'CELL-BY-CELL FLOWS WILL BE SAVED ON UNIT',I3)"), IFLOWCB);
+  } else if (s_.IFLOWCB > 0) {
+    io::write(out, AQX_FMT("(1X,'CELL-BY-CELL FLOWS WILL BE SAVED ON UNIT',I3)"), s_.IFLOWCB);
   }
-  io::write(out, AQX_FMT("(1X,'HEAD AT CELLS THAT CONVERT TO DRY=',G13.5)"), HEADDRY);
-  if (IWETTING != 0) {
+  io::write(out, AQX_FMT("(1X,'HEAD AT CELLS THAT CONVERT TO DRY=',G13.5)"), s_.HEADDRY);
+  if (s_.IWETTING != 0) {
     io::write(out, AQX_FMT("(1X,'WETTING CAPABILITY IS ACTIVE')"));
-    if (IWETINTERVAL <= 0) IWETINTERVAL = 1;
-    io::write(out, AQX_FMT("(1X,'WETTING FACTOR=',F10.5,'     WETTING ITERATION INTERVAL=',I4)"), WETFACTOR,
-              IWETINTERVAL);
+    if (s_.IWETINTERVAL <= 0) s_.IWETINTERVAL = 1;
+    io::write(out, AQX_FMT("(1X,'WETTING FACTOR=',F10.5,'     WETTING ITERATION INTERVAL=',I4)"),
+              s_.WETFACTOR, s_.IWETINTERVAL);
     io::write(out, AQX_FMT("(1X,'FLAG THAT SPECIFIES THE EQUATION TO USE FOR HEAD',' AT WETTED CELLS=',I4)"),
-              IWETEQN);
+              s_.IWETEQN);
   } else {
     io::write(out, AQX_FMT("(1X,'WETTING CAPABILITY IS NOT ACTIVE')"));
   }
-  m.HEADDRY = HEADDRY;
+  m.HEADDRY = s_.HEADDRY;
 
   // Record 2: the layer codes.
   const int nlay = m.NLAYER;

@@ -41,25 +41,31 @@ class BcfPackage : public Package {
   void formulate(Model& m) override;
   void budget(Model& m) override;
 
-  // Scalars of record 1.
-  int ISTEADY = 0, IFLOWCB = 0, IWETTING = 0, IWETINTERVAL = 0, IWETEQN = 0;
-  float HEADDRY = 0.0f, WETFACTOR = 0.0f;
+  // Record 1.
+  struct Settings {
+    int ISTEADY = 0, IFLOWCB = 0, IWETTING = 0, IWETINTERVAL = 0, IWETEQN = 0;
+    float HEADDRY = 0.0f, WETFACTOR = 0.0f;
+  };
 
-  // Arrays (stretches of the work array); nullptr when not present.
-  float* STOR1 = nullptr;
-  float* STOR2 = nullptr;
-  float* ANISO = nullptr;
-  float* BOTTOM = nullptr;
-  float* HYDCOND = nullptr;
-  float* TOP = nullptr;
-  float* WETDRY = nullptr;
-  float* CVSAVE = nullptr;
+  // Without an input file (tests, benchmarks): record 1 as given, applied as reading it would
+  // (a wetting interval below 1 becomes 1; HEADDRY goes to the model).
+  void configure(Model& m, const Settings& s);
+  const Settings& settings() const { return s_; }
+  bool transient() const { return s_.ISTEADY == 0; }
+  bool wetting() const { return s_.IWETTING != 0; }
 
-  int nconv = 0;  // layers of type 1 or 3
-  int ntop = 0;   // layers of type 2 or 3
-
-  bool transient() const { return ISTEADY == 0; }
-  bool wetting() const { return IWETTING != 0; }
+  // The package's arrays (stretches of the work array, filled by the read-prepare phase or by a
+  // test in its place); nullptr when the model has none.
+  float* stor1() const { return STOR1; }
+  float* stor2() const { return STOR2; }
+  float* aniso() const { return ANISO; }
+  float* bottom() const { return BOTTOM; }
+  float* hydcond() const { return HYDCOND; }
+  float* top() const { return TOP; }
+  float* wetdry() const { return WETDRY; }
+  float* cvsave() const { return CVSAVE; }
+  int convertibleLayers() const { return nconv; }  // layers of type 1 or 3
+  int topLayers() const { return ntop; }           // layers of type 2 or 3
 
   // Per-phase pieces, public so that they can be exercised one by one.
   void decodeLayers(Model& m, const int* codes);  // layer codes -> LAYCON, LAYAVG, positions; listed
@@ -71,6 +77,18 @@ class BcfPackage : public Package {
   void budgetFaces(Model& m, int direction);
 
  private:
+  Settings s_;
+  float* STOR1 = nullptr;
+  float* STOR2 = nullptr;
+  float* ANISO = nullptr;
+  float* BOTTOM = nullptr;
+  float* HYDCOND = nullptr;
+  float* TOP = nullptr;
+  float* WETDRY = nullptr;
+  float* CVSAVE = nullptr;
+  int nconv = 0;
+  int ntop = 0;
+
   // Conversion log of one layer pass.
   struct LogEntry {
     const char* kind;

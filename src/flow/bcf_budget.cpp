@@ -33,7 +33,7 @@ void BcfPackage::budget(Model& m) {
 void BcfPackage::budgetStorage(Model& m) {
   if (!transient()) return;
   const std::int64_t nrc = static_cast<std::int64_t>(m.NROWS) * m.NCOLS;
-  CellBudget cbc(m, IFLOWCB, kStorage, false);
+  CellBudget cbc(m, s_.IFLOWCB, kStorage, false);
   float* BUFF = m.BUFF;
   cbc.clearBuffer();
   const float r = 1.0f / m.DELT;
@@ -71,7 +71,7 @@ void BcfPackage::budgetStorage(Model& m) {
 void BcfPackage::budgetConstantHead(Model& m) {
   const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
   const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
-  CellBudget cbc(m, IFLOWCB, kConstantHead);
+  CellBudget cbc(m, s_.IFLOWCB, kConstantHead);
   const int* IBOUND = m.IBOUND;
   const double* H = m.HEADNEW;
   const float* CONDR = m.CONDR;
@@ -133,7 +133,7 @@ void BcfPackage::budgetConstantHead(Model& m) {
 }
 
 void BcfPackage::budgetFaces(Model& m, int direction) {
-  CellBudget cbc(m, IFLOWCB, kFaceLabels[direction - 1], false);
+  CellBudget cbc(m, s_.IFLOWCB, kFaceLabels[direction - 1], false);
   if (!cbc.saving()) return;
   const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
   if ((direction == 1 && ncol <= 1) || (direction == 2 && nrow <= 1) || (direction == 3 && nlay <= 1)) return;

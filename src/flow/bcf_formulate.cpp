@@ -146,7 +146,7 @@ void BcfPackage::recomputeLayer(Model& m, int k, int kb, int kt) {
   float* CONDV = m.CONDV;
   float* BUFF = m.BUFF;
 
-  const bool tryWet = wetting() && m.KOUTER % IWETINTERVAL == 0;
+  const bool tryWet = wetting() && m.KOUTER % s_.IWETINTERVAL == 0;
   npending_ = 0;
   headingWritten_ = false;
 
@@ -181,11 +181,11 @@ void BcfPackage::recomputeLayer(Model& m, int k, int kb, int kt) {
           }
           if (found >= 0) {
             const float b = BOTTOM[bot + c];
-            if (IWETEQN == 0) {
+            if (s_.IWETEQN == 0) {
               const float hn = static_cast<float>(HNEW[found]);
-              HNEW[n] = static_cast<double>(b + WETFACTOR * (hn - b));
+              HNEW[n] = static_cast<double>(b + s_.WETFACTOR * (hn - b));
             } else {
-              HNEW[n] = static_cast<double>(b + WETFACTOR * w);
+              HNEW[n] = static_cast<double>(b + s_.WETFACTOR * w);
             }
             if (k < nlay && IBOUND[n + nrc] != 0) CONDV[n] = CVSAVE[n];
             if (k > 1 && IBOUND[n - nrc] != 0) CONDV[n - nrc] = CVSAVE[n - nrc];
@@ -207,14 +207,15 @@ void BcfPackage::recomputeLayer(Model& m, int k, int kb, int kt) {
       const float b = static_cast<float>(h - static_cast<double>(BOTTOM[bot + c]));
       if (b <= 0.0f) {
         logConversion(m, k, "DRY", i, j);
-        HNEW[n] = static_cast<double>(HEADDRY);
+        HNEW[n] = static_cast<double>(s_.HEADDRY);
         CONDC[n] = 0.0f;
         if (IBOUND[n] < 0) {
           io::write(m.LISTUNIT, AQX_FMT("(1X/1X,'CONSTANT-HEAD CELL WENT DRY',' -- SIMULATION ABORTED')"));
-          io::write(m.LISTUNIT,
-                    AQX_FMT("(1X,'LAYER=',I2,'   ROW=',I3,'   COLUMN=',I3,'   ITERATION=',I3,'   TIME STEP=',I3,"
-                            "'   STRESS PERIOD=',I3)"),
-                    k, i, j, m.KOUTER, m.KSTEP, m.KPERIOD);
+          io::write(
+              m.LISTUNIT,
+              AQX_FMT("(1X,'LAYER=',I2,'   ROW=',I3,'   COLUMN=',I3,'   ITERATION=',I3,'   TIME STEP=',I3,"
+                      "'   STRESS PERIOD=',I3)"),
+              k, i, j, m.KOUTER, m.KSTEP, m.KPERIOD);
           io::stopRun();
         }
         IBOUND[n] = 0;

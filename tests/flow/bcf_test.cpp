@@ -41,7 +41,8 @@ TEST(BcfAveraging, RulesOnASmallLayer) {
     if (name == "harmonic") bcf::averageHarmonic(l.condr, l.condc, l.aniso, l.delr, l.delc, 1, 2, 2);
     if (name == "arithmetic") bcf::averageArithmetic(l.condr, l.condc, l.aniso, l.delr, l.delc, 1, 2, 2);
     if (name == "logarithmic") bcf::averageLogarithmic(l.condr, l.condc, l.aniso, l.delr, l.delc, 1, 2, 2);
-    if (name == "unconfined") bcf::averageUnconfined(l.condr, l.condc, l.aniso, l.delr, l.delc, thick, 1, 2, 2);
+    if (name == "unconfined")
+      bcf::averageUnconfined(l.condr, l.condc, l.aniso, l.delr, l.delc, thick, 1, 2, 2);
     EXPECT_NEAR(l.condr[0], c.condr11, 1e-5f * c.condr11);
     EXPECT_NEAR(l.condc[0], c.condc11, 1e-5f * c.condc11);
     // A zero neighbour gives a zero conductance, in every rule.
@@ -71,14 +72,18 @@ struct Bcf {
   void setup(std::vector<int> codes, int nrow, int ncol, bool transient, bool wetting = false) {
     test::allocateGrid(m, static_cast<int>(codes.size()), nrow, ncol);
     m.LISTUNIT = quiet.unit;
-    bcf.ISTEADY = transient ? 0 : 1;
-    bcf.IWETTING = wetting ? 1 : 0;
-    bcf.IWETINTERVAL = 1;
-    bcf.WETFACTOR = 1.0f;
-    bcf.HEADDRY = -999.0f;
+    {
+      BcfPackage::Settings s = bcf.settings();
+      s.ISTEADY = transient ? 0 : 1;
+      s.IWETTING = wetting ? 1 : 0;
+      s.IWETINTERVAL = 1;
+      s.WETFACTOR = 1.0f;
+      s.HEADDRY = -999.0f;
+      bcf.configure(m, s);
+    }
     bcf.decodeLayers(m, codes.data());
     bcf.takeArrays(m);
-    for (int k = 0; k < m.NLAYER; ++k) bcf.ANISO[k] = 1.0f;
+    for (int k = 0; k < m.NLAYER; ++k) bcf.aniso()[k] = 1.0f;
     m.DELT = 1.0f;
     m.KOUTER = 1;
     m.KSTEP = 1;
@@ -98,8 +103,8 @@ TEST(BcfLayers, DecodingOfCodes) {
     EXPECT_EQ(b.m.LAYCON[k], type[k]) << k;
     EXPECT_EQ(b.m.LAYAVG[k], avg[k]) << k;
   }
-  EXPECT_EQ(b.bcf.nconv, 3);
-  EXPECT_EQ(b.bcf.ntop, 3);
+  EXPECT_EQ(b.bcf.convertibleLayers(), 3);
+  EXPECT_EQ(b.bcf.topLayers(), 3);
 }
 
 TEST(BcfLayers, TableRowsAndMessages) {
@@ -151,16 +156,20 @@ TEST(BcfLayers, ArraysTakenOnlyWhenPresent) {
     Bcf b;
     test::allocateGrid(b.m, 2, 2, 3);
     b.m.LISTUNIT = b.quiet.unit;
-    b.bcf.ISTEADY = c.transient ? 0 : 1;
-    b.bcf.IWETTING = c.wetting ? 1 : 0;
+    {
+      BcfPackage::Settings s = b.bcf.settings();
+      s.ISTEADY = c.transient ? 0 : 1;
+      s.IWETTING = c.wetting ? 1 : 0;
+      b.bcf.configure(b.m, s);
+    }
     const int codes[] = {3, 2};
     b.bcf.decodeLayers(b.m, codes);
     const std::int64_t before = b.m.work->XNEXT();
     b.bcf.takeArrays(b.m);
     EXPECT_EQ(b.m.work->XNEXT() - before, c.elements);
-    EXPECT_EQ(b.m.BOTTOM, b.bcf.BOTTOM);
-    EXPECT_EQ(b.bcf.STOR1 != nullptr, c.transient);
-    EXPECT_EQ(b.bcf.WETDRY != nullptr, c.wetting);
+    EXPECT_EQ(b.m.BOTTOM, b.bcf.bottom());
+    EXPECT_EQ(b.bcf.stor1() != nullptr, c.transient);
+    EXPECT_EQ(b.bcf.wetdry() != nullptr, c.wetting);
   }
 }
 
@@ -192,7 +201,7 @@ TEST(BcfPrepare, VerticalConductanceEliminationAndStorageCapacity) {
   const float leak[3] = {0.1f, 0.0f, 0.1f};
   for (int n = 0; n < 6; ++n) {
     m.CONDC[n] = t[n];
-    b.bcf.STOR1[n] = 0.01f;
+    b.bcf.stor1()[n] = 0.01f;
     m.HEADNEW[n] = 1.0;
   }
   for (int n = 0; n < 3; ++n) m.CONDV[n] = leak[n];
@@ -207,7 +216,7 @@ TEST(BcfPrepare, VerticalConductanceEliminationAndStorageCapacity) {
   EXPECT_EQ(m.IBOUND[5], 0);
   EXPECT_EQ(m.IBOUND[3], 1);
   EXPECT_EQ(m.IBOUND[4], 1);
-  EXPECT_FLOAT_EQ(b.bcf.STOR1[4], 0.01f * 3 * 5);
+  EXPECT_FLOAT_EQ(b.bcf.stor1()[4], 0.01f * 3 * 5);
   // Harmonic conductance between (2,1,1) and (2,1,2): 2*T*T*DELC/(T*DELR2 + T*DELR1).
   EXPECT_FLOAT_EQ(m.CONDR[3], 2.0f * 5 / 5);
   const std::vector<std::string> want = {
@@ -220,9 +229,9 @@ TEST(BcfFormulate, StorageSwitchesBetweenPrimaryAndSecondaryAtTheTop) {
   Bcf b;
   b.setup({2}, 1, 1, true);
   Model& m = b.m;
-  b.bcf.STOR1[0] = 2.0f;
-  b.bcf.STOR2[0] = 0.5f;
-  b.bcf.TOP[0] = 10.0f;
+  b.bcf.stor1()[0] = 2.0f;
+  b.bcf.stor2()[0] = 0.5f;
+  b.bcf.top()[0] = 10.0f;
   m.HEADOLD[0] = 12.0f;
   m.HEADNEW[0] = 8.0;
   m.DELT = 2.0f;
@@ -232,7 +241,11 @@ TEST(BcfFormulate, StorageSwitchesBetweenPrimaryAndSecondaryAtTheTop) {
   EXPECT_FLOAT_EQ(m.HCOEF[0], -0.25f);
   EXPECT_FLOAT_EQ(m.RHS[0], -1.0f * 2.0f - 10.0f * 0.25f);
   // Steady state: no storage term.
-  b.bcf.ISTEADY = 1;
+  {
+    BcfPackage::Settings s = b.bcf.settings();
+    s.ISTEADY = 1;
+    b.bcf.configure(b.m, s);
+  }
   b.clearMatrix();
   b.bcf.formulate(m);
   EXPECT_EQ(m.HCOEF[0], 0.0f);
@@ -244,7 +257,7 @@ TEST(BcfFormulate, VerticalFlowIntoACellBelowItsTopIsLimited) {
   b.setup({0, 2}, 1, 1, false);
   Model& m = b.m;
   m.CONDV[0] = 3.0f;
-  b.bcf.TOP[0] = 5.0f;
+  b.bcf.top()[0] = 5.0f;
   m.HEADNEW[0] = 9.0;
   m.HEADNEW[1] = 4.0;  // one below the top
   b.clearMatrix();
@@ -262,12 +275,16 @@ TEST(BcfFormulate, VerticalFlowIntoACellBelowItsTopIsLimited) {
 struct WetRow : Bcf {
   void build(float wetdry, int iweteqn, float wetfactor) {
     setup({1, 0}, 1, 3, false, true);
-    bcf.IWETEQN = iweteqn;
-    bcf.WETFACTOR = wetfactor;
+    {
+      BcfPackage::Settings s = bcf.settings();
+      s.IWETEQN = iweteqn;
+      s.WETFACTOR = wetfactor;
+      bcf.configure(m, s);
+    }
     for (int n = 0; n < 3; ++n) {
-      bcf.HYDCOND[n] = 2.0f;
-      bcf.BOTTOM[n] = 10.0f;
-      bcf.WETDRY[n] = wetdry;
+      bcf.hydcond()[n] = 2.0f;
+      bcf.bottom()[n] = 10.0f;
+      bcf.wetdry()[n] = wetdry;
       m.HEADNEW[n] = 15.0;
       m.CONDC[3 + n] = 1.0f;
       m.CONDV[n] = 0.5f;
@@ -284,8 +301,8 @@ TEST(BcfWetting, ConversionLogFiveEntriesPerLine) {
   Model& m = b.m;
   m.LISTUNIT = list.unit;
   for (int n = 0; n < 8; ++n) {
-    b.bcf.HYDCOND[n] = 1.0f;
-    b.bcf.BOTTOM[n] = 0.0f;
+    b.bcf.hydcond()[n] = 1.0f;
+    b.bcf.bottom()[n] = 0.0f;
     m.HEADNEW[n] = n == 3 || n == 6 ? 1.0 : -1.0;  // six cells below their bottom
   }
   b.bcf.prepare(m);
@@ -363,7 +380,11 @@ TEST(BcfWetting, WettingIntervalSkipsIterations) {
   WetRow r;
   r.build(1.0f, 0, 1.0f);
   Model& m = r.m;
-  r.bcf.IWETINTERVAL = 2;
+  {
+    BcfPackage::Settings s = r.bcf.settings();
+    s.IWETINTERVAL = 2;
+    r.bcf.configure(r.m, s);
+  }
   m.IBOUND[1] = 0;
   m.HEADNEW[0] = 20.0;
   m.KOUTER = 1;
@@ -396,7 +417,11 @@ TEST(BcfAdvance, DryCellsThatMayWetStartTheStepAtTheirBottom) {
   WetRow r;
   r.build(1.0f, 0, 1.0f);
   Model& m = r.m;
-  r.bcf.ISTEADY = 0;
+  {
+    BcfPackage::Settings s = r.bcf.settings();
+    s.ISTEADY = 0;
+    r.bcf.configure(r.m, s);
+  }
   m.IBOUND[1] = 0;
   m.HEADOLD[1] = -999.0f;
   r.bcf.advance(m);
