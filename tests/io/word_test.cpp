@@ -220,3 +220,31 @@ TEST(NextWord, ConversionErrorWithListUnitZeroGoesToTheConsole) {
 
 }  // namespace
 }  // namespace aqx::io
+
+namespace aqx::io {
+namespace {
+
+// Words takes the same words NEXTWORD would, named by what is done with them, and can start
+// from a column (the rest of a fixed-column record).
+TEST(Words, NamedOperationsAndStartColumn) {
+  std::string line(40, ' ');
+  line.replace(0, 31, "  12  -3.5e1 aux 'My File' open");
+  Words w(line, -1, 5);
+  EXPECT_EQ(w.integer(), 12);
+  EXPECT_EQ(w.real(), -35.0f);
+  EXPECT_EQ(w.upper(), "AUX");
+  EXPECT_EQ(w.asWritten(), "My File");
+  EXPECT_EQ(w.upper(), "OPEN");
+  EXPECT_EQ(line.substr(13, 3), "AUX");  // upper-cased in the line, as NEXTWORD does
+  EXPECT_EQ(w.upper(), " ");             // past the last word: the blank last column
+
+  std::string fixed(30, ' ');
+  fixed.replace(0, 24, "         5         7 CBC");
+  Words rest(fixed, -1, 5, 21);
+  EXPECT_EQ(rest.upper(), "CBC");
+  EXPECT_EQ(rest.first(), 22);
+  EXPECT_EQ(rest.last(), 24);
+}
+
+}  // namespace
+}  // namespace aqx::io
