@@ -77,6 +77,15 @@ std::string slurp(const fs::path& p) {
 
 RunResult runAquifex(const fs::path& dir, const std::vector<std::string>& args, const std::string& input,
                      RunLimits limits) {
+  return runProgram(AQX_EXE_PATH, dir, args, input, limits);
+}
+
+RunResult runPost(const fs::path& dir, const std::vector<std::string>& args) {
+  return runProgram(AQX_POST_PATH, dir, args, "", RunLimits{60, 0});
+}
+
+RunResult runProgram(const std::string& program, const fs::path& dir, const std::vector<std::string>& args,
+                     const std::string& input, RunLimits limits) {
   // Standard input, output and error go through files in a private folder beside `dir`, so that
   // the run's own folder holds only what the program writes.
   TempDir io;
@@ -98,7 +107,7 @@ RunResult runAquifex(const fs::path& dir, const std::vector<std::string>& args, 
     }
     if (limits.seconds > 0) alarm(limits.seconds);  // survives exec
     std::vector<char*> argv;
-    std::string exe = AQX_EXE_PATH;
+    std::string exe = program;
     argv.push_back(exe.data());
     std::vector<std::string> copy = args;
     for (auto& a : copy) argv.push_back(a.data());

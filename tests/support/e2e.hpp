@@ -47,6 +47,13 @@ struct RunLimits {
 RunResult runAquifex(const std::filesystem::path& dir, const std::vector<std::string>& args = {},
                      const std::string& input = "", RunLimits limits = {});
 
+// Runs the built aqxpost in `dir` (60 s at most).
+RunResult runPost(const std::filesystem::path& dir, const std::vector<std::string>& args);
+// Runs any program by path the same way.
+RunResult runProgram(const std::string& program, const std::filesystem::path& dir,
+                     const std::vector<std::string>& args, const std::string& input = "",
+                     RunLimits limits = {});
+
 // Lines of a text (CR dropped), without their line ends.
 std::vector<std::string> lines(const std::string& text);
 
