@@ -55,11 +55,13 @@ struct BenchModel {
     bcf.ISTEADY = 0;
     bcf.decodeLayers(m, codes);
     bcf.takeArrays(m);
-    sip.takeArrays(m, 1000, 5);
-    sip.ACCEL = 1.0f;
-    sip.HEADCLOSE = 0.0f;
-    sip.IPRINTINT = 999;
-    aqx::sip::parametersFromSeed(0.001f, 5, sip.WPARM);
+    sip.configure(m, {.MXITER = 1000,
+                      .NITPARM = 5,
+                      .ACCEL = 1.0f,
+                      .HEADCLOSE = 0.0f,
+                      .ICALCSEED = 0,
+                      .WSEED = 0.001f,
+                      .IPRINTINT = 999});
     for (int j = 0; j < ncol; ++j) m.DELR[j] = 100.0f;
     for (int i = 0; i < nrow; ++i) m.DELC[i] = 100.0f;
     for (int k = 1; k <= nlay; ++k) {
@@ -115,9 +117,15 @@ void run(benchmark::State& state, int nlay, int nrow, int ncol, bool convertible
                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_Outer_1000x1000x1(benchmark::State& s) { run(s, 1, 1000, 1000, false); }
-void BM_Outer_200x200x25(benchmark::State& s) { run(s, 25, 200, 200, false); }
-void BM_Outer_1000x1000x1_convertible(benchmark::State& s) { run(s, 1, 1000, 1000, true); }
+void BM_Outer_1000x1000x1(benchmark::State& s) {
+  run(s, 1, 1000, 1000, false);
+}
+void BM_Outer_200x200x25(benchmark::State& s) {
+  run(s, 25, 200, 200, false);
+}
+void BM_Outer_1000x1000x1_convertible(benchmark::State& s) {
+  run(s, 1, 1000, 1000, true);
+}
 
 BENCHMARK(BM_Outer_1000x1000x1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_Outer_200x200x25)->Unit(benchmark::kMillisecond)->MinTime(2.0);

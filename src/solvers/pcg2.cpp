@@ -4,12 +4,14 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "driver/allocation_report.hpp"
 #include "io/record.hpp"
+#include "solvers/divergence.hpp"
 
 // The row kernels select between a computed value and 0 per cell; letting the compiler assume
 // that floating-point operations do not trap allows it to compute both and blend them in vector
@@ -711,10 +713,13 @@ void Pcg2Package::solve(Model& m) {
         r[n] = static_cast<float>(r[n] - dampAlpha * v[n]);
       }
     }
-    // The largest head change and residual of the variable-head cells (first one on ties).
+    // The largest head change and residual of the variable-head cells (first one on ties). A
+    // change or residual that is not finite never compares greater, so it is looked for apart:
+    // the first cell with a non-finite head change, else the first with a non-finite residual.
     double bigH = 0.0, absH = 0.0;
     float bigR = 0.0f, absR = 0.0f;
     std::int64_t cellH = -1, cellR = -1;
+    std::int64_t badH = -1, badR = -1;
     for (std::int64_t n = 0; n < ncell; ++n) {
       if (ib[n] <= 0) continue;
       const double dh = alpha * p_[n];
@@ -730,6 +735,17 @@ void Pcg2Package::solve(Model& m) {
         bigR = rhs[n];
         cellR = n;
       }
+      if (!(adh <= std::numeric_limits<double>::max()) && badH < 0) badH = n;
+      if (!(ar <= std::numeric_limits<float>::max()) && badR < 0) badR = n;
+    }
+    const bool diverged = badH >= 0 || badR >= 0;
+    if (badH >= 0) {
+      cellH = badH;
+      bigH = alpha * p_[badH];
+    }
+    if (badR >= 0) {
+      cellR = badR;
+      bigR = rhs[badR];
     }
     float hchg = static_cast<float>(bigH);
     float rchg = bigR;
@@ -761,6 +777,16 @@ void Pcg2Package::solve(Model& m) {
       first_[at] = inner == 1 ? 1 : 0;
     }
 
+    if (diverged) {
+      // The solution has diverged: the step ends here as one that did not converge, and the run
+      // stops before any head of it is written.
+      if (scaled) scale(m, false);
+      m.CONVERGED = 0;
+      endOfStep(m);
+      const bool head = badH >= 0;
+      const Lrc at = lrcOf(m, head ? badH : badR);
+      stopDiverged(m, "PCG2", head ? "HEAD CHANGE" : "RESIDUAL", at.k, at.i, at.j, m.KOUTER);
+    }
     if (inner >= s_.NINNER) break;
     if (m.MXITER > 1 && innerClosed) break;
     if (m.MXITER == 1 && m.CONVERGED == 1) break;
