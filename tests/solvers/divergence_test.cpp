@@ -52,6 +52,10 @@ const DivergenceCase kCases[] = {
      " PCG2: HEAD CHANGE AT LAYER  1, ROW   1, COLUMN   2 IS NOT A FINITE NUMBER IN ITERATION    1 -- THE "
      "SOLUTION HAS DIVERGED",
      "    1 CALLS TO PCG ROUTINE FOR TIME STEP   1 IN STRESS PERIOD  1"},
+    {"SOR", "        50\n       1.0    1.0E-4         1\n",
+     " SOR: HEAD CHANGE AT LAYER  1, ROW   1, COLUMN   2 IS NOT A FINITE NUMBER IN ITERATION    1 -- THE "
+     "SOLUTION HAS DIVERGED",
+     "    1 ITERATIONS FOR TIME STEP   1 IN STRESS PERIOD  1"},
 };
 
 TEST(Divergence, NonFiniteChangeStopsTheRunWithTheMessage) {
