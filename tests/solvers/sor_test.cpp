@@ -11,6 +11,8 @@
 #include "solvers/direct_reference.hpp"
 #include "solvers/pcg2.hpp"
 #include "solvers/sip.hpp"
+#include "solvers/solver_models.hpp"
+#include "support/binary_files.hpp"
 #include "support/model_builder.hpp"
 
 namespace aqx {
@@ -297,6 +299,32 @@ TEST(SorInput, EchoReplacementsAndArrays) {
                                          "      SOR HEAD CHANGE PRINTOUT INTERVAL =      999"};
   ASSERT_GE(l.size(), echo.size());
   EXPECT_EQ(std::vector<std::string>(l.end() - static_cast<std::ptrdiff_t>(echo.size()), l.end()), echo);
+}
+
+TEST(SorRun, WholeProgramSolvesARowBetweenTwoConstantHeads) {
+  test::SolverModel s;
+  s.nrow = 3;
+  s.ncol = 10;
+  s.ibound.assign(s.cells(), 1);
+  s.start.assign(s.cells(), 5.0);
+  for (int i = 1; i <= 3; ++i) {
+    s.ibound[s.at(1, i, 1)] = s.ibound[s.at(1, i, 10)] = -1;
+    s.start[s.at(1, i, 1)] = 9.0;
+    s.start[s.at(1, i, 10)] = 0.0;
+  }
+  s.solverType = "SOR";
+  s.solverInput = "       200\n       0.0    1.0E-6         1\n";
+  test::TempDir dir;
+  test::writeSolverModel(dir, s);
+  const test::RunResult r = test::runAquifex(dir.path(), {}, "m.nam\n");
+  const std::string listing = dir.readText("m.lst");
+  ASSERT_EQ(r.status, 0) << listing;
+  EXPECT_NE(listing.find(" MAXIMUM HEAD CHANGE FOR EACH ITERATION:"), std::string::npos);
+  const std::vector<test::LayerRecord> h = test::readLayerFile(dir.readBytes("m.hds"));
+  ASSERT_EQ(h.size(), 1u);
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 10; ++j) EXPECT_NEAR(h[0].values[10 * i + j], 9.0 - j, 1e-4) << i << "," << j;
+  }
 }
 
 }  // namespace
