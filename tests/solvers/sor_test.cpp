@@ -181,7 +181,9 @@ TEST(SorSolve, RowsWithNoneOrOneVariableHeadCellAndTheAcceleration) {
   EXPECT_EQ(r.i, 2);
   EXPECT_EQ(r.j, 3);
   for (int j = 1; j <= 4; ++j) {
-    if (j != 3) EXPECT_EQ(m.HEADNEW[m.cell(1, 2, j)], 2.0 * j);
+    if (j != 3) {
+      EXPECT_EQ(m.HEADNEW[m.cell(1, 2, j)], 2.0 * j);
+    }
     EXPECT_EQ(m.HEADNEW[m.cell(1, 1, j)], 1.0 * j);
     EXPECT_EQ(m.HEADNEW[m.cell(1, 3, j)], -999.0);
   }
