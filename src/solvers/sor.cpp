@@ -136,6 +136,88 @@ void SorPackage::solveSlice(const Model& m, int i, int n) {
   }
 }
 
+// A single layer: every slice is tridiagonal (band width 2), and the elimination of each
+// equation needs only the one before it. Building and eliminating therefore run in one pass along
+// the row, the building of a cell overlapping the chain of pivots; every value is computed by the
+// same operations, in the same order, as buildSlice followed by solveSlice, and the slice arrays
+// end with the same contents.
+int SorPackage::buildAndEliminateRow(const Model& m, int i) {
+  const int nrow = m.NROWS, ncol = m.NCOLS;
+  const std::int64_t nc = ncol;
+  const std::int64_t n0 = nc * (i - 1);
+  const int* ib = m.IBOUND + n0;
+  const float* cr = m.CONDR + n0;
+  const float* cn = i > 1 ? m.CONDC + n0 - nc : nullptr;  // toward row i - 1
+  const float* cs = i < nrow ? m.CONDC + n0 : nullptr;    // toward row i + 1
+  const float* hc = m.HCOEF + n0;
+  const float* rhs = m.RHS + n0;
+  const double* h = m.HEADNEW + n0;
+  float* a = slicemat_;
+  float* b = sliceres_;
+  int* eqs = sliceeq_;
+  int e = 0;
+  float prevDiag = 0.0f, prevC = 0.0f, prevB = 0.0f;
+  for (int jj = 0; jj < ncol; ++jj) {
+    if (ib[jj] <= 0) {
+      eqs[jj] = 0;
+      continue;
+    }
+    double d = 0.0;
+    double r = rhs[jj];
+    if (jj > 0) {
+      r -= static_cast<double>(cr[jj - 1]) * h[jj - 1];
+      d -= cr[jj - 1];
+    }
+    float c = 0.0f;
+    if (jj < ncol - 1) {
+      r -= static_cast<double>(cr[jj]) * h[jj + 1];
+      d -= cr[jj];
+      if (ib[jj + 1] > 0) c = cr[jj];
+    }
+    if (cn) {
+      r -= static_cast<double>(cn[jj]) * h[jj - nc];
+      d -= cn[jj];
+    }
+    if (cs) {
+      r -= static_cast<double>(cs[jj]) * h[jj + nc];
+      d -= cs[jj];
+    }
+    d += hc[jj];
+    float diag = static_cast<float>(d);
+    float res = static_cast<float>(r - d * h[jj]);
+    if (e > 0) {
+      // Elimination step of the equation before: its pivot is final.
+      if (prevDiag == 0.0f) zeroPivot(m, i, e);
+      const float f = 1.0f / prevDiag;
+      const float g = f * prevC;
+      diag -= g * prevC;
+      res -= g * prevB;
+    }
+    ++e;
+    a[2 * (e - 1)] = diag;
+    a[2 * (e - 1) + 1] = c;
+    b[e - 1] = res;
+    eqs[jj] = e;
+    prevDiag = diag;
+    prevC = c;
+    prevB = res;
+  }
+  return e;
+}
+
+// Back substitution of a tridiagonal slice of n >= 1 equations, as in solveSlice.
+void SorPackage::backSubstituteRow(const Model& m, int i, int n) {
+  const float* a = slicemat_;
+  float* b = sliceres_;
+  if (a[2 * (n - 1)] == 0.0f) zeroPivot(m, i, n);
+  b[n - 1] = b[n - 1] / a[2 * (n - 1)];
+  for (int e = n - 1; e >= 1; --e) {
+    float sum = 0.0f;
+    sum += a[2 * (e - 1) + 1] * b[e];
+    b[e - 1] = (b[e - 1] - sum) / a[2 * (e - 1)];
+  }
+}
+
 void SorPackage::zeroPivot(const Model& m, int i, int e) const {
   // The cell of equation e: its position in the slice numbering.
   int k = 0, j = 0;
@@ -160,13 +242,20 @@ void SorPackage::solve(Model& m) {
   const float accel = s_.ACCEL;
   LargestChange big;
   for (int i = 1; i <= m.NROWS; ++i) {
-    const int n = buildSlice(m, i);
-    if (n == 0) continue;
-    if (n == 1) {
-      if (slicemat_[0] == 0.0f) zeroPivot(m, i, 1);
-      sliceres_[0] = sliceres_[0] / slicemat_[0];
+    int n = 0;
+    if (nlay == 1) {
+      n = buildAndEliminateRow(m, i);
+      if (n == 0) continue;
+      backSubstituteRow(m, i, n);
     } else {
-      solveSlice(m, i, n);
+      n = buildSlice(m, i);
+      if (n == 0) continue;
+      if (n == 1) {
+        if (slicemat_[0] == 0.0f) zeroPivot(m, i, 1);
+        sliceres_[0] = sliceres_[0] / slicemat_[0];
+      } else {
+        solveSlice(m, i, n);
+      }
     }
     for (int j = 1; j <= m.NCOLS; ++j) {
       for (int k = 1; k <= nlay; ++k) {

@@ -45,6 +45,8 @@ class SorPackage : public Package {
   void takeArrays(Model& m);
   int buildSlice(const Model& m, int i);
   void solveSlice(const Model& m, int i, int n);
+  int buildAndEliminateRow(const Model& m, int i);
+  void backSubstituteRow(const Model& m, int i, int n);
   [[noreturn]] void zeroPivot(const Model& m, int i, int e) const;
 
   Settings s_;
