@@ -55,11 +55,13 @@ struct BenchModel {
     bcf.configure(m, BcfPackage::Settings{});
     bcf.decodeLayers(m, codes);
     bcf.takeArrays(m);
-    sip.takeArrays(m, 1000, 5);
-    sip.ACCEL = 1.0f;
-    sip.HEADCLOSE = 0.0f;
-    sip.IPRINTINT = 999;
-    aqx::sip::parametersFromSeed(0.001f, 5, sip.WPARM);
+    sip.configure(m, {.MXITER = 1000,
+                      .NITPARM = 5,
+                      .ACCEL = 1.0f,
+                      .HEADCLOSE = 0.0f,
+                      .ICALCSEED = 0,
+                      .WSEED = 0.001f,
+                      .IPRINTINT = 999});
     for (int j = 0; j < ncol; ++j) m.DELR[j] = 100.0f;
     for (int i = 0; i < nrow; ++i) m.DELC[i] = 100.0f;
     for (int k = 1; k <= nlay; ++k) {

@@ -43,6 +43,16 @@ class Pcg2Package : public Package {
   const int* INNERFIRST() const { return first_; }
 
  private:
+  // The largest head change and residual of one inner iteration (scaled back when the matrix
+  // is scaled) with their cells, and the first cells whose change or residual is not a finite
+  // number (-1: none, as for the cells when there is no variable-head cell).
+  struct InnerLargest {
+    float hchg = 0.0f, rchg = 0.0f;
+    std::int64_t cellH = -1, cellR = -1;
+    std::int64_t badH = -1, badR = -1;
+    bool diverged() const { return badH >= 0 || badR >= 0; }
+  };
+
   void applyRecord1(Model& m);
   void applyRecord2(Model& m);
   void takeArrays(Model& m);
@@ -54,6 +64,15 @@ class Pcg2Package : public Package {
   void backward(Model& m);
   void polynomial(Model& m);
   double matrixProduct(Model& m);
+  // The steps of one solve call, in order.
+  void startCall(Model& m);                                          // residual, scaling, POLYB
+  void precondition(Model& m, int inner);                            // PCGZ from the residual
+  double searchDirection(const Model& m, int inner, double rhoOld);  // PCGP; returns rho
+  double stepLength(const Model& m, double rho, double pi) const;
+  void update(Model& m, double alpha);  // heads and residuals
+  InnerLargest largest(const Model& m, double alpha) const;
+  void record(const Model& m, int inner, const InnerLargest& big);
+  [[noreturn]] void stopDivergedStep(Model& m, const InnerLargest& big);
   void endOfStep(Model& m);
 
   Settings s_;

@@ -9,6 +9,7 @@
 
 #include "driver/allocation_report.hpp"
 #include "io/record.hpp"
+#include "solvers/divergence.hpp"
 
 namespace aqx {
 
@@ -75,13 +76,6 @@ namespace {
   io::stopRun();
 }
 
-// The largest head change of one call.
-struct Largest {
-  float abs = 0.0f;
-  float signedValue = 0.0f;
-  int k = 0, i = 0, j = 0;
-};
-
 // What one sweep needs from the model.
 struct SweepData {
   const int* IBOUND;
@@ -114,7 +108,7 @@ struct Row {
   double fed, ffd, fgd, vd;  // forward: factors and result of the back column neighbour
   double vf;                 // backward: result of the front column neighbour
   int zeroPivotColumn;       // first column (0-based) with a zero pivot, or -1
-  Largest big;               // backward: the row's largest change, first of equals in visiting order
+  LargestChange big;         // backward: the row's largest change, first of equals in visiting order
 };
 
 template <bool Layers>
@@ -209,14 +203,7 @@ inline void backwardCell(const SweepData& d, Row& r, int jj) {
   const float change = static_cast<float>(x);
   d.V[n] = change;
   r.vf = change;
-  const float a = std::fabs(change);
-  if (a > r.big.abs) {
-    r.big.abs = a;
-    r.big.signedValue = change;
-    r.big.k = r.k;
-    r.big.i = r.i;
-    r.big.j = jj + 1;
-  }
+  r.big.offer(change, r.k, r.i, jj + 1);
   d.HNEW[n] = d.HNEW[n] + static_cast<double>(change);
 }
 
@@ -259,7 +246,8 @@ void backwardRows(const SweepData& d, Row* rows) {
 // in even ones backward; columns always run forward. "Back" neighbours are those visited just
 // before a cell along each direction, "front" those visited after it.
 template <bool Odd, bool Layers, int kLanes>
-void sweep(const Model& m, double w, double accel, float* FE, float* FF, float* FG, float* V, Largest& big) {
+void sweep(const Model& m, double w, double accel, float* FE, float* FF, float* FG, float* V,
+           LargestChange& big) {
   const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
   const std::int64_t nc = ncol;
   const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
@@ -315,7 +303,7 @@ void sweep(const Model& m, double w, double accel, float* FE, float* FF, float* 
         for (int l = 0; l < lanes; ++l) backwardRows<1, Layers>(d, &rows[l]);
       }
       for (int l = 0; l < lanes; ++l) {
-        if (rows[l].big.abs > big.abs) big = rows[l].big;
+        big.merge(rows[l].big);
       }
     }
   }
@@ -331,63 +319,63 @@ void SipPackage::allocate(Model& m) {
       AQX_FMT("(1X/1X,'SIP5 -- STRONGLY IMPLICIT PROCEDURE SOLUTION PACKAGE'/20X,'VERSION 5, 9/1/93',' INPUT "
               "READ FROM UNIT',I3)"),
       in);
-  int mxiter = 0;
-  if (m.FREEFMT != 0) {
-    io::readList(in, mxiter, NITPARM);
-  } else {
-    io::read(in, AQX_FMT("(2I10)"), mxiter, NITPARM);
-  }
+  io::readFixedOrFree(in, m.FREEFMT != 0, AQX_FMT("(2I10)"), s_.MXITER, s_.NITPARM);
   io::write(out,
             AQX_FMT("(1X,'MAXIMUM OF',I4,' ITERATIONS ALLOWED FOR CLOSURE'/1X,I2,' ITERATION PARAMETERS')"),
-            mxiter, NITPARM);
-  if (NITPARM < 1) {
+            s_.MXITER, s_.NITPARM);
+  if (s_.NITPARM < 1) {
     // The parameters are used in turn, so there must be at least one.
     io::write(out, AQX_FMT("(1X,'THE NUMBER OF ITERATION PARAMETERS MUST BE AT LEAST 1')"));
     io::stopRun();
   }
   const AllocationReport report(m);
-  takeArrays(m, mxiter, NITPARM);
+  takeArrays(m);
   report.report(AQX_FMT("(1X,I10,' ELEMENTS IN X ARRAY ARE USED BY SIP')"));
 }
 
-void SipPackage::takeArrays(Model& m, int mxiter, int nitparm) {
+void SipPackage::takeArrays(Model& m) {
   WorkArray& w = *m.work;
-  m.MXITER = mxiter;
-  mxiter_ = std::max(mxiter, 0);
-  NITPARM = nitparm;
-  FACTE = w.takeReal(m.NCELLS);
-  FACTF = w.takeReal(m.NCELLS);
-  FACTG = w.takeReal(m.NCELLS);
-  SIPWORK = w.takeReal(m.NCELLS);
-  MAXCHANGE = w.takeReal(mxiter_);
-  MAXCHANGECELL = w.takeInt(3 * static_cast<std::int64_t>(mxiter_));
-  WPARM = w.takeReal(nitparm);
+  m.MXITER = s_.MXITER;
+  facte_ = w.takeReal(m.NCELLS);
+  factf_ = w.takeReal(m.NCELLS);
+  factg_ = w.takeReal(m.NCELLS);
+  sipwork_ = w.takeReal(m.NCELLS);
+  table_.take(w, s_.MXITER);
+  wparm_ = w.takeReal(s_.NITPARM);
+}
+
+void SipPackage::applyRecord2() {
+  if (s_.ACCEL == 0.0f) s_.ACCEL = 1.0f;
+  if (s_.IPRINTINT < 1) s_.IPRINTINT = 999;
+}
+
+void SipPackage::configure(Model& m, const Settings& s) {
+  s_ = s;
+  takeArrays(m);
+  applyRecord2();
+  if (s_.ICALCSEED == 0) sip::parametersFromSeed(s_.WSEED, s_.NITPARM, wparm_);
 }
 
 void SipPackage::readPrepare(Model& m) {
   const int in = m.unitOf(kSIP);
   const int out = m.LISTUNIT;
-  if (m.FREEFMT != 0) {
-    io::readList(in, ACCEL, HEADCLOSE, ICALCSEED, WSEED, IPRINTINT);
-  } else {
-    io::read(in, AQX_FMT("(2F10.0,I10,F10.0,I10)"), ACCEL, HEADCLOSE, ICALCSEED, WSEED, IPRINTINT);
-  }
-  if (ACCEL == 0.0f) ACCEL = 1.0f;
-  if (IPRINTINT < 1) IPRINTINT = 999;
+  io::readFixedOrFree(in, m.FREEFMT != 0, AQX_FMT("(2F10.0,I10,F10.0,I10)"), s_.ACCEL, s_.HEADCLOSE,
+                      s_.ICALCSEED, s_.WSEED, s_.IPRINTINT);
+  applyRecord2();
   io::write(out, AQX_FMT("(1X///10X,'SOLUTION BY THE STRONGLY IMPLICIT PROCEDURE'/10X,43('-'))"));
   io::write(out, AQX_FMT("(1X,'MAXIMUM ITERATIONS ALLOWED FOR CLOSURE =',I9)"), m.MXITER);
-  io::write(out, AQX_FMT("(1X,16X,'ACCELERATION PARAMETER =',G15.5)"), ACCEL);
-  io::write(out, AQX_FMT("(1X,5X,'HEAD CHANGE CRITERION FOR CLOSURE =',E15.5)"), HEADCLOSE);
-  io::write(out, AQX_FMT("(1X,5X,'SIP HEAD CHANGE PRINTOUT INTERVAL =',I9)"), IPRINTINT);
-  if (ICALCSEED != 0) {
+  io::write(out, AQX_FMT("(1X,16X,'ACCELERATION PARAMETER =',G15.5)"), s_.ACCEL);
+  io::write(out, AQX_FMT("(1X,5X,'HEAD CHANGE CRITERION FOR CLOSURE =',E15.5)"), s_.HEADCLOSE);
+  io::write(out, AQX_FMT("(1X,5X,'SIP HEAD CHANGE PRINTOUT INTERVAL =',I9)"), s_.IPRINTINT);
+  if (s_.ICALCSEED != 0) {
     io::write(out, AQX_FMT("(1X/5X,'CALCULATE ITERATION PARAMETERS FROM MODEL',' CALCULATED WSEED')"));
   } else {
-    sip::parametersFromSeed(WSEED, NITPARM, WPARM);
+    sip::parametersFromSeed(s_.WSEED, s_.NITPARM, wparm_);
     io::write(
         out,
         AQX_FMT("(1X/1X,I5,' ITERATION PARAMETERS CALCULATED FROM',' SPECIFIED WSEED =',F11.8,' :'//1(1X,"
                 "5E13.6))"),
-        NITPARM, WSEED, std::span<const float>(WPARM, static_cast<std::size_t>(NITPARM)));
+        s_.NITPARM, s_.WSEED, std::span<const float>(wparm_, static_cast<std::size_t>(s_.NITPARM)));
   }
 }
 
@@ -395,20 +383,21 @@ void SipPackage::computeSeed(Model& m) {
   float average = 1.0f, least = 1.0f;
   sip::modelSeeds(m, average, least);
   io::write(m.LISTUNIT, AQX_FMT("(1X/1X,'AVERAGE SEED =',F11.8/1X,'MINIMUM SEED =',F11.8)"), average, least);
-  sip::parametersFromSeed(average, NITPARM, WPARM);
+  sip::parametersFromSeed(average, s_.NITPARM, wparm_);
   io::write(m.LISTUNIT,
             AQX_FMT("(1X/1X,I5,' ITERATION PARAMETERS CALCULATED FROM',' AVERAGE SEED:'//1(1X,5E13.6))"),
-            NITPARM, std::span<const float>(WPARM, static_cast<std::size_t>(NITPARM)));
+            s_.NITPARM, std::span<const float>(wparm_, static_cast<std::size_t>(s_.NITPARM)));
 }
 
 void SipPackage::solve(Model& m) {
-  if (ICALCSEED != 0) {
+  if (s_.ICALCSEED != 0) {
     computeSeed(m);
-    ICALCSEED = 0;
+    s_.ICALCSEED = 0;
   }
   const int kouter = m.KOUTER;
-  const double w = WPARM[(kouter - 1) % NITPARM];
-  Largest big;
+  const double w = wparm_[(kouter - 1) % s_.NITPARM];
+  const double accel = s_.ACCEL;
+  LargestChange big;
   // Rows swept together: four in a single layer; two when every cell also reads the layer before
   // it, where more rows at once means more streams of memory than the caches follow well
   // (measured with bench/sip_bench).
@@ -419,43 +408,25 @@ void SipPackage::solve(Model& m) {
   const bool odd = kouter % 2 == 1;
   if (m.NLAYER > 1) {
     if (odd) {
-      sweep<true, true, kLayeredLanes>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+      sweep<true, true, kLayeredLanes>(m, w, accel, facte_, factf_, factg_, sipwork_, big);
     } else {
-      sweep<false, true, kLayeredLanes>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+      sweep<false, true, kLayeredLanes>(m, w, accel, facte_, factf_, factg_, sipwork_, big);
     }
   } else if (odd) {
-    sweep<true, false, 4>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+    sweep<true, false, 4>(m, w, accel, facte_, factf_, factg_, sipwork_, big);
   } else {
-    sweep<false, false, 4>(m, w, ACCEL, FACTE, FACTF, FACTG, SIPWORK, big);
+    sweep<false, false, 4>(m, w, accel, facte_, factf_, factg_, sipwork_, big);
   }
-  if (kouter >= 1 && kouter <= mxiter_) {
-    MAXCHANGE[kouter - 1] = big.signedValue;
-    MAXCHANGECELL[3 * (kouter - 1)] = big.k;
-    MAXCHANGECELL[3 * (kouter - 1) + 1] = big.i;
-    MAXCHANGECELL[3 * (kouter - 1) + 2] = big.j;
+  table_.record(kouter, big);
+  if (big.nonFinite) {
+    // The solution has diverged: the step ends here as one that did not converge, and the run
+    // stops before any head of it is written.
+    m.CONVERGED = 0;
+    table_.endOfStep(m, s_.IPRINTINT);
+    stopDiverged(m, "SIP", "HEAD CHANGE", big.badK, big.badI, big.badJ, kouter);
   }
-  m.CONVERGED = big.abs <= HEADCLOSE ? 1 : 0;
-  if (m.CONVERGED == 1 || kouter == m.MXITER) endOfStep(m);
-}
-
-void SipPackage::endOfStep(Model& m) {
-  const int out = m.LISTUNIT;
-  if (m.KSTEP == 1) io::write(out, AQX_FMT("(1X)"));
-  io::write(out, AQX_FMT("(1X,I5,' ITERATIONS FOR TIME STEP',I4,' IN STRESS PERIOD',I3)"), m.KOUTER, m.KSTEP,
-            m.KPERIOD);
-  const bool due = m.KSTEP % IPRINTINT == 0 || m.CONVERGED == 0 || m.KSTEP == m.NSTEPS;
-  if (!due) return;
-  io::write(out, AQX_FMT("(1X/1X,'MAXIMUM HEAD CHANGE FOR EACH ITERATION:'/1X/1X,5('   HEAD CHANGE')/1X,5(' "
-                         "LAYER,ROW,COL')/1X,70('-'))"));
-  const int last = std::min(m.KOUTER, mxiter_);
-  for (int first = 1; first <= last; first += 5) {
-    const int count = std::min(5, last - first + 1);
-    io::write(out, AQX_FMT("(1X,5G14.4)"),
-              std::span<const float>(MAXCHANGE + first - 1, static_cast<std::size_t>(count)));
-    io::write(out, AQX_FMT("(1X,5(:,' (',I3,',',I3,',',I3,')'))"),
-              std::span<const int>(MAXCHANGECELL + 3 * (first - 1), static_cast<std::size_t>(3 * count)));
-  }
-  io::write(out, AQX_FMT("(1X)"));
+  m.CONVERGED = big.abs <= s_.HEADCLOSE ? 1 : 0;
+  if (m.CONVERGED == 1 || kouter == m.MXITER) table_.endOfStep(m, s_.IPRINTINT);
 }
 
 AQX_REGISTER_PACKAGE("SIP", SipPackage)

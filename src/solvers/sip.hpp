@@ -4,6 +4,7 @@
 #pragma once
 
 #include "driver/package.hpp"
+#include "solvers/head_change_table.hpp"
 
 namespace aqx {
 
@@ -20,29 +21,46 @@ void modelSeeds(const Model& m, float& average, float& least);
 
 class SipPackage : public Package {
  public:
+  // The two input records.
+  struct Settings {
+    int MXITER = 0, NITPARM = 0;
+    float ACCEL = 0.0f, HEADCLOSE = 0.0f;
+    int ICALCSEED = 0;
+    float WSEED = 0.0f;
+    int IPRINTINT = 0;
+  };
+
   void allocate(Model& m) override;
   void readPrepare(Model& m) override;
   void solve(Model& m) override;
 
-  int NITPARM = 0;
-  float ACCEL = 0.0f, HEADCLOSE = 0.0f, WSEED = 0.0f;
-  int ICALCSEED = 0, IPRINTINT = 0;
+  // Without an input file: applies the settings as the two reading phases would (the
+  // replacements of zero values included, the parameters from WSEED when ICALCSEED is 0, no
+  // listing lines) and takes the arrays. For tests and benchmarks.
+  void configure(Model& m, const Settings& s);
 
-  float* FACTE = nullptr;
-  float* FACTF = nullptr;
-  float* FACTG = nullptr;
-  float* SIPWORK = nullptr;
-  float* MAXCHANGE = nullptr;
-  int* MAXCHANGECELL = nullptr;
-  float* WPARM = nullptr;
-
-  // Takes the arrays from the work array for a given MXITER and NITPARM (allocate phase).
-  void takeArrays(Model& m, int mxiter, int nitparm);
+  const Settings& settings() const { return s_; }
+  const float* FACTE() const { return facte_; }
+  const float* FACTF() const { return factf_; }
+  const float* FACTG() const { return factg_; }
+  const float* SIPWORK() const { return sipwork_; }
+  const float* WPARM() const { return wparm_; }
+  // Signed largest change of each outer iteration of the step, and its layer, row, column.
+  const float* MAXCHANGE() const { return table_.MAXCHANGE(); }
+  const int* MAXCHANGECELL() const { return table_.MAXCHANGECELL(); }
 
  private:
+  void applyRecord2();
+  void takeArrays(Model& m);
   void computeSeed(Model& m);
-  void endOfStep(Model& m);
-  int mxiter_ = 0;  // the number of outer iterations the tables were sized for
+
+  Settings s_;
+  float* facte_ = nullptr;
+  float* factf_ = nullptr;
+  float* factg_ = nullptr;
+  float* sipwork_ = nullptr;
+  float* wparm_ = nullptr;
+  HeadChangeTable table_;
 };
 
 }  // namespace aqx

@@ -42,13 +42,16 @@ struct SipRun {
   test::Listing list;
   Model m;
   SipPackage sip;
-  void setup(int nlay, int nrow, int ncol, int mxiter, float seed, int nitparm = 5) {
+  void setup(int nlay, int nrow, int ncol, int mxiter, float seed, int nitparm = 5, float accel = 1.0f,
+             float headclose = 1e-6f) {
     test::allocateGrid(m, nlay, nrow, ncol);
-    sip.takeArrays(m, mxiter, nitparm);
-    sip.ACCEL = 1.0f;
-    sip.HEADCLOSE = 1e-6f;
-    sip.IPRINTINT = 999;
-    sip::parametersFromSeed(seed, nitparm, sip.WPARM);
+    sip.configure(m, {.MXITER = mxiter,
+                      .NITPARM = nitparm,
+                      .ACCEL = accel,
+                      .HEADCLOSE = headclose,
+                      .ICALCSEED = 0,
+                      .WSEED = seed,
+                      .IPRINTINT = 999});
     m.LISTUNIT = list.unit;
     m.KSTEP = 2;
     m.NSTEPS = 5;
@@ -80,15 +83,15 @@ TEST(SipSolve, OneDimensionalRowIsSolvedInOneIteration) {
   r.sip.solve(m);
   for (int j = 0; j < 11; ++j) EXPECT_NEAR(m.HEADNEW[j], 10.0 - j, 1e-5) << j;
   EXPECT_EQ(m.CONVERGED, 0);
-  EXPECT_NEAR(r.sip.MAXCHANGE[0], 9.0f, 1e-5f);  // cell 2 moves by 9, the largest change
-  EXPECT_EQ(r.sip.MAXCHANGECELL[0], 1);
-  EXPECT_EQ(r.sip.MAXCHANGECELL[1], 1);
-  EXPECT_EQ(r.sip.MAXCHANGECELL[2], 2);
+  EXPECT_NEAR(r.sip.MAXCHANGE()[0], 9.0f, 1e-5f);  // cell 2 moves by 9, the largest change
+  EXPECT_EQ(r.sip.MAXCHANGECELL()[0], 1);
+  EXPECT_EQ(r.sip.MAXCHANGECELL()[1], 1);
+  EXPECT_EQ(r.sip.MAXCHANGECELL()[2], 2);
   // Second iteration (reverse sweep of rows and layers) finds nothing left to change.
   m.KOUTER = 2;
   r.sip.solve(m);
   EXPECT_EQ(m.CONVERGED, 1);
-  EXPECT_LE(std::fabs(r.sip.MAXCHANGE[1]), 1e-5f);
+  EXPECT_LE(std::fabs(r.sip.MAXCHANGE()[1]), 1e-5f);
 }
 
 TEST(SipSolve, NoChangeRecordsZeroAtCellZero) {
@@ -103,10 +106,10 @@ TEST(SipSolve, NoChangeRecordsZeroAtCellZero) {
   m.KOUTER = 1;
   r.sip.solve(m);
   EXPECT_EQ(m.CONVERGED, 1);
-  EXPECT_EQ(r.sip.MAXCHANGE[0], 0.0f);
-  EXPECT_EQ(r.sip.MAXCHANGECELL[0], 0);
-  EXPECT_EQ(r.sip.MAXCHANGECELL[1], 0);
-  EXPECT_EQ(r.sip.MAXCHANGECELL[2], 0);
+  EXPECT_EQ(r.sip.MAXCHANGE()[0], 0.0f);
+  EXPECT_EQ(r.sip.MAXCHANGECELL()[0], 0);
+  EXPECT_EQ(r.sip.MAXCHANGECELL()[1], 0);
+  EXPECT_EQ(r.sip.MAXCHANGECELL()[2], 0);
   EXPECT_EQ(m.HEADNEW[1], 1.0);
 }
 
@@ -182,7 +185,8 @@ struct RefLargest {
 };
 
 template <bool Odd>
-void referenceSweep(Model& m, double w, double accel, float* FE, float* FF, float* FG, float* V, RefLargest& big) {
+void referenceSweep(Model& m, double w, double accel, float* FE, float* FF, float* FG, float* V,
+                    RefLargest& big) {
   const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
   const std::int64_t nc = ncol;
   const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
@@ -275,8 +279,7 @@ void referenceSweep(Model& m, double w, double accel, float* FE, float* FF, floa
         const float fe = static_cast<float>((F - w * (beta * feb + alpha * fez)) / pivot);
         const float ff = static_cast<float>((H - w * (gamma * ffd + alpha * ffz)) / pivot);
         const float fg = static_cast<float>((S - w * (beta * fgb + gamma * fgd)) / pivot);
-        const double res =
-            RHS[n] - Z * hz - B * hb - D * hd - F * hf - H * hh - S * hs - (E + hc) * HNEW[n];
+        const double res = RHS[n] - Z * hz - B * hb - D * hd - F * hf - H * hh - S * hs - (E + hc) * HNEW[n];
         const float v = static_cast<float>((accel * res - alpha * vz - beta * vb - gamma * vd) / pivot);
         FE[n] = fe;
         FF[n] = ff;
@@ -328,7 +331,6 @@ void referenceSweep(Model& m, double w, double accel, float* FE, float* FF, floa
   }
 }
 
-
 TEST(SipSolve, InterleavedRowsGiveExactlyThePlainSweep) {
   // Seven rows: full groups of interleaved rows and rows left over, in both directions, in a
   // layered model and in a single layer.
@@ -355,7 +357,7 @@ TEST(SipSolve, InterleavedRowsGiveExactlyThePlainSweep) {
       Model plain = m;
       plain.HEADNEW = h.data();
       RefLargest big;
-      const double w = r.sip.WPARM[(it - 1) % 5];
+      const double w = r.sip.WPARM()[(it - 1) % 5];
       if (it % 2 == 1) {
         referenceSweep<true>(plain, w, 1.0, fe.data(), ff.data(), fg.data(), v.data(), big);
       } else {
@@ -365,14 +367,14 @@ TEST(SipSolve, InterleavedRowsGiveExactlyThePlainSweep) {
       r.sip.solve(m);
       for (std::int64_t n = 0; n < m.NCELLS; ++n) {
         ASSERT_EQ(m.HEADNEW[n], h[n]) << "iteration " << it << " cell " << n;
-        ASSERT_EQ(r.sip.FACTE[n], fe[n]);
-        ASSERT_EQ(r.sip.FACTF[n], ff[n]);
-        ASSERT_EQ(r.sip.FACTG[n], fg[n]);
+        ASSERT_EQ(r.sip.FACTE()[n], fe[n]);
+        ASSERT_EQ(r.sip.FACTF()[n], ff[n]);
+        ASSERT_EQ(r.sip.FACTG()[n], fg[n]);
       }
-      EXPECT_EQ(r.sip.MAXCHANGE[it - 1], big.signedValue);
-      EXPECT_EQ(r.sip.MAXCHANGECELL[3 * (it - 1)], big.k);
-      EXPECT_EQ(r.sip.MAXCHANGECELL[3 * (it - 1) + 1], big.i);
-      EXPECT_EQ(r.sip.MAXCHANGECELL[3 * (it - 1) + 2], big.j);
+      EXPECT_EQ(r.sip.MAXCHANGE()[it - 1], big.signedValue);
+      EXPECT_EQ(r.sip.MAXCHANGECELL()[3 * (it - 1)], big.k);
+      EXPECT_EQ(r.sip.MAXCHANGECELL()[3 * (it - 1) + 1], big.i);
+      EXPECT_EQ(r.sip.MAXCHANGECELL()[3 * (it - 1) + 2], big.j);
     }
   }
 }
@@ -399,7 +401,7 @@ TEST(SipSolve, ZeroPivotStopsTheRun) {
 TEST(SipSolve, EndOfStepLinesAndHeadChangeTableInGroupsOfFive) {
   // A slowly converging diffusion row, stopped after 12 iterations.
   SipRun r;
-  r.setup(1, 1, 30, 12, 0.01f);
+  r.setup(1, 1, 30, 12, 0.01f, 5, 0.1f, -1.0f);  // HEADCLOSE -1: never converges
   Model& m = r.m;
   for (int j = 0; j < 30; ++j) {
     m.CONDR[j] = 1.0f;
@@ -407,8 +409,6 @@ TEST(SipSolve, EndOfStepLinesAndHeadChangeTableInGroupsOfFive) {
   }
   m.IBOUND[0] = -1;
   m.HEADNEW[0] = 1.0;
-  r.sip.HEADCLOSE = -1.0f;  // never converges
-  r.sip.ACCEL = 0.1f;
   m.KSTEP = 1;
   m.KPERIOD = 3;
   EXPECT_EQ(r.iterate(), 0);
