@@ -52,14 +52,14 @@ struct BenchModel {
     m.DELC = w.takeReal(nrow);
     m.BUFF = w.takeReal(m.NCELLS);
     int codes[200] = {};
-    bcf.ISTEADY = 0;
+    bcf.configure(m, aqx::BcfPackage::Settings{});
     bcf.decodeLayers(m, codes);
     bcf.takeArrays(m);
     sor.configure(m, {.MXITER = 1000, .ACCEL = 1.0f, .HEADCLOSE = 0.0f, .IPRINTINT = 999});
     for (int j = 0; j < ncol; ++j) m.DELR[j] = 100.0f;
     for (int i = 0; i < nrow; ++i) m.DELC[i] = 100.0f;
     for (int k = 1; k <= nlay; ++k) {
-      bcf.ANISO[k - 1] = 1.0f;
+      bcf.aniso()[k - 1] = 1.0f;
       for (int i = 1; i <= nrow; ++i) {
         for (int j = 1; j <= ncol; ++j) {
           const std::int64_t n = m.cell(k, i, j);
@@ -70,7 +70,7 @@ struct BenchModel {
           m.HEADNEW[n] = h;
           m.CONDC[n] = 10.0f + static_cast<float>((i * 7 + j * 13 + k * 3) % 17);
           if (k < nlay) m.CONDV[n] = 1e-4f;
-          bcf.STOR1[n] = 1e-4f;
+          bcf.stor1()[n] = 1e-4f;
         }
       }
     }
