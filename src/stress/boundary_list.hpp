@@ -42,7 +42,14 @@ struct ListSpec {
   // Budget: per-entry line of the printed cell-by-cell flows (n, layer, row, column, rate).
   const io::Format* printLine;
   const char* label;  // 16-character budget label
+  // Every flow of the term is an outflow (drains): the budget row's rate in stays 0 and each
+  // entry's rate is subtracted from the outflow total whatever its sign.
+  bool outflowOnly = false;
 };
+
+// Stops the run when cell (k, i, j) of entry `entry` of package `name` lies outside the grid
+// (formulate, budget and advance phases index the grid with listed cells).
+void stopOutsideGrid(Model& m, const char* name, int entry, int k, int i, int j);
 
 class BoundaryList {
  public:
@@ -113,7 +120,11 @@ void BoundaryList::budget(Model& m, Rate rate) {
       q = static_cast<float>(r);
       cbc.printLine(*spec_.printLine, n, layerOf(n), rowOf(n), columnOf(n), q);
       m.BUFF[c] += q;
-      accumulateRate(r, in, out);
+      if (spec_.outflowOnly) {
+        out -= r;
+      } else {
+        accumulateRate(r, in, out);
+      }
     }
     cbc.listItem(layerOf(n), rowOf(n), columnOf(n), q);
     if (cbAlloc_) row(n)[rowLen_ - 1] = q;
