@@ -14,6 +14,7 @@
 
 #include "bas/budget_terms.hpp"
 #include "driver/model.hpp"
+#include "driver/package.hpp"
 #include "io/record.hpp"
 
 namespace aqx {
@@ -104,6 +105,20 @@ class BoundaryList {
   std::array<std::string, kMaxAux> aux_;
   int rowLen_ = 0;
   float* list_ = nullptr;
+};
+
+// A list package: its list read at allocation and at every stress period. The package adds its
+// formulate phase and its budget phase (a call of list().budget with its rate).
+class ListPackage : public Package {
+ public:
+  explicit ListPackage(const ListSpec& spec) : list_(spec) {}
+  void allocate(Model& m) override { list_.allocate(m); }
+  void stressPeriod(Model& m) override { list_.readPeriod(m); }
+
+  const BoundaryList& list() const { return list_; }
+
+ protected:
+  BoundaryList list_;
 };
 
 template <class Rate>

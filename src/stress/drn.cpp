@@ -29,14 +29,7 @@ const ListSpec& drnSpec() {
 
 }  // namespace
 
-DrnPackage::DrnPackage() : list_(drnSpec()) {}
-
-void DrnPackage::allocate(Model& m) {
-  list_.allocate(m);
-}
-void DrnPackage::stressPeriod(Model& m) {
-  list_.readPeriod(m);
-}
+DrnPackage::DrnPackage() : ListPackage(drnSpec()) {}
 
 // A drain acts only while the head is above its elevation (equal heads do nothing): an outflow
 // cond * (d - h), entered as HCOEF - cond and RHS - cond * d.

@@ -2,23 +2,15 @@
 // elevation, and never enters it.
 #pragma once
 
-#include "driver/package.hpp"
 #include "stress/boundary_list.hpp"
 
 namespace aqx {
 
-class DrnPackage : public Package {
+class DrnPackage : public ListPackage {
  public:
   DrnPackage();
-  void allocate(Model& m) override;
-  void stressPeriod(Model& m) override;
   void formulate(Model& m) override;
   void budget(Model& m) override;
-
-  const BoundaryList& list() const { return list_; }
-
- private:
-  BoundaryList list_;
 };
 
 }  // namespace aqx

@@ -29,14 +29,7 @@ const ListSpec& ghbSpec() {
 
 }  // namespace
 
-GhbPackage::GhbPackage() : list_(ghbSpec()) {}
-
-void GhbPackage::allocate(Model& m) {
-  list_.allocate(m);
-}
-void GhbPackage::stressPeriod(Model& m) {
-  list_.readPeriod(m);
-}
+GhbPackage::GhbPackage() : ListPackage(ghbSpec()) {}
 
 // The flow cond * (hb - h), whatever the head: HCOEF - cond, RHS - cond * hb.
 void GhbPackage::formulate(Model& m) {

@@ -2,23 +2,15 @@
 // through a conductance, in either direction, without limit.
 #pragma once
 
-#include "driver/package.hpp"
 #include "stress/boundary_list.hpp"
 
 namespace aqx {
 
-class GhbPackage : public Package {
+class GhbPackage : public ListPackage {
  public:
   GhbPackage();
-  void allocate(Model& m) override;
-  void stressPeriod(Model& m) override;
   void formulate(Model& m) override;
   void budget(Model& m) override;
-
-  const BoundaryList& list() const { return list_; }
-
- private:
-  BoundaryList list_;
 };
 
 }  // namespace aqx

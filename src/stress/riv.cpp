@@ -29,14 +29,7 @@ const ListSpec& rivSpec() {
 
 }  // namespace
 
-RivPackage::RivPackage() : list_(rivSpec()) {}
-
-void RivPackage::allocate(Model& m) {
-  list_.allocate(m);
-}
-void RivPackage::stressPeriod(Model& m) {
-  list_.readPeriod(m);
-}
+RivPackage::RivPackage() : ListPackage(rivSpec()) {}
 
 // Above the bed bottom the leakage cond * (s - h) depends on the head (HCOEF - cond, RHS - cond * s);
 // at or below it the leakage is the fixed cond * (s - b), a known inflow.

@@ -5,22 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <ostream>
 #include <string>
 
 #include "io/record.hpp"
 #include "stress/row_model.hpp"
+#include "stress/stress_test_support.hpp"
 #include "support/model_builder.hpp"
 
 namespace aqx {
 namespace {
 
+using test::has;
 using test::ModelBuilder;
 using test::PackageRun;
-
-bool has(const std::string& text, const std::string& piece) {
-  return text.find(piece) != std::string::npos;
-}
+using test::StopCase;
 
 // Drives a stress period of `nsteps` steps as the basic package would (first step length delt).
 void runPeriod(PackageRun& run, Model& m, int kper, float delt, int nsteps, float mult) {
@@ -122,15 +120,6 @@ TEST(Chd, ReuseBeforeAnyListAndAnEmptyListSetNothing) {
   EXPECT_EQ(m.HEADNEW[0], 7.0);
   EXPECT_EQ(b.ibound(1, 1, 1), 1);
   EXPECT_TRUE(has(b.listing(), "0\n\n     0 SPECIFIED-HEAD CELLS\n"));
-}
-
-struct StopCase {
-  const char* name;
-  const char* input;
-  const char* message;
-};
-void PrintTo(const StopCase& c, std::ostream* os) {
-  *os << c.name;
 }
 
 class ChdStops : public ::testing::TestWithParam<StopCase> {};

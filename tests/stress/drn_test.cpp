@@ -6,23 +6,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "io/record.hpp"
+#include "stress/stress_test_support.hpp"
 #include "support/binary_files.hpp"
 #include "support/model_builder.hpp"
 
 namespace aqx {
 namespace {
 
+using test::has;
 using test::ModelBuilder;
 using test::PackageRun;
-
-bool has(const std::string& text, const std::string& piece) {
-  return text.find(piece) != std::string::npos;
-}
+using test::StopCase;
 
 // One drain per column of a single row.
 struct DrainCase {
@@ -173,15 +171,6 @@ TEST(Drn, FreeFormatAndReuse) {
   EXPECT_EQ(run.rhs(1, 2, 2), -2.5f);
   const std::string lst = b.listing();
   EXPECT_TRUE(has(lst, "\n REUSING DRAINS FROM LAST STRESS PERIOD\n")) << lst;
-}
-
-struct StopCase {
-  const char* name;
-  const char* input;
-  const char* message;
-};
-void PrintTo(const StopCase& c, std::ostream* os) {
-  *os << c.name;
 }
 
 class DrnStops : public ::testing::TestWithParam<StopCase> {};

@@ -7,17 +7,16 @@
 #include <string>
 
 #include "io/record.hpp"
+#include "stress/stress_test_support.hpp"
 #include "support/model_builder.hpp"
 
 namespace aqx {
 namespace {
 
+using test::has;
 using test::ModelBuilder;
 using test::PackageRun;
-
-bool has(const std::string& text, const std::string& piece) {
-  return text.find(piece) != std::string::npos;
-}
+using test::StopCase;
 
 // Cells: 1 boundary head above the cell's, 2 below, 3 equal, 4 constant head.
 const char* kBounds =

@@ -9,18 +9,17 @@
 #include <vector>
 
 #include "io/record.hpp"
+#include "stress/stress_test_support.hpp"
 #include "support/binary_files.hpp"
 #include "support/model_builder.hpp"
 
 namespace aqx {
 namespace {
 
+using test::has;
 using test::ModelBuilder;
 using test::PackageRun;
-
-bool has(const std::string& text, const std::string& piece) {
-  return text.find(piece) != std::string::npos;
-}
+using test::StopCase;
 
 // One reach per column of a single row.
 struct ReachCase {
