@@ -27,10 +27,11 @@ bool twoEntries(const std::string& line, std::string& l1, double& v1, std::strin
   if (e1 == std::string::npos || line.size() < e1 + 19) return false;
   const auto e2 = line.find(" =", e1 + 2);
   if (e2 == std::string::npos) return false;
-  l1 = trim(line.substr(0, e1));
+  // Term labels are the 16 characters before " =" (leading blanks kept); totals are shorter.
+  l1 = e1 >= 16 ? line.substr(e1 - 16, 16) : trim(line.substr(0, e1));
   v1 = number(line.substr(e1 + 2, 17));
   const std::size_t secondLabel = e1 + 2 + 17;
-  l2 = trim(line.substr(secondLabel, e2 - secondLabel));
+  l2 = e2 >= secondLabel + 16 ? line.substr(e2 - 16, 16) : trim(line.substr(secondLabel, e2 - secondLabel));
   v2 = number(line.substr(e2 + 2));
   return true;
 }
@@ -82,13 +83,14 @@ std::vector<BudgetTable> readBudgetTables(const std::string& listing) {
         break;
       }
       if (!twoEntries(line, l1, v1, l2, v2)) continue;
-      if (l1 == "TOTAL IN") {
+      const std::string total = trim(l1);
+      if (total == "TOTAL IN") {
         t.totalIn[0] = v1;
         t.totalIn[1] = v2;
-      } else if (l1 == "TOTAL OUT") {
+      } else if (total == "TOTAL OUT") {
         t.totalOut[0] = v1;
         t.totalOut[1] = v2;
-      } else if (l1 == "IN - OUT") {
+      } else if (total == "IN - OUT") {
         // the totals' difference: recomputed by readers from the totals
       } else if (side == kIn) {
         t.rows.push_back({l1, v1, 0.0, v2, 0.0});

@@ -7,7 +7,7 @@
 namespace aqx::post {
 
 struct BudgetRow {
-  std::string label;  // without its leading blanks
+  std::string label;  // the 16-character label, leading blanks kept
   double cumulativeIn = 0.0, cumulativeOut = 0.0, rateIn = 0.0, rateOut = 0.0;
 };
 

@@ -272,7 +272,8 @@ int budgetCommand(const Args& a) {
                 << t.timeUnit << ',' << label << ',' << num(ri) << ',' << num(ro) << ',' << num(ci) << ','
                 << num(co) << ',' << num(t.discrepancy[0]) << ',' << num(t.discrepancy[1]) << '\n';
     };
-    for (const BudgetRow& r : t.rows) line(r.label, r.rateIn, r.rateOut, r.cumulativeIn, r.cumulativeOut);
+    for (const BudgetRow& r : t.rows)
+      line(upperTrim(r.label), r.rateIn, r.rateOut, r.cumulativeIn, r.cumulativeOut);
     line("TOTAL", t.totalIn[1], t.totalOut[1], t.totalIn[0], t.totalOut[0]);
   }
   return 0;

@@ -16,6 +16,15 @@ void BoundaryList::badNumbers(Model& m, const std::string& line) {
   io::stopRun();
 }
 
+void stopOutsideGrid(Model& m, const char* name, int entry, int k, int i, int j) {
+  if (k >= 1 && k <= m.NLAYER && i >= 1 && i <= m.NROWS && j >= 1 && j <= m.NCOLS) return;
+  io::write(m.LISTUNIT,
+            AQX_FMT("(1X/1X,A,' ENTRY',I6,' IS OUTSIDE THE GRID: LAYER',I6,', ROW',I6,', COLUMN',I6/1X,"
+                    "'STOP EXECUTION')"),
+            std::string(name), entry, k, i, j);
+  io::stopRun();
+}
+
 void BoundaryList::allocate(Model& m) {
   const int lst = m.LISTUNIT;
   const int in = m.unitOf(spec_.slot);
@@ -113,14 +122,7 @@ void BoundaryList::readPeriod(Model& m) {
     for (int q = 0; q < nAux_; ++q) items.emplace_back(aux[q]);
     io::writeItems(lst, *spec_.echo, items);
 
-    // Formulate and budget index the grid with these numbers: an entry outside it ends the run.
-    if (k < 1 || k > m.NLAYER || i < 1 || i > m.NROWS || j < 1 || j > m.NCOLS) {
-      io::write(lst,
-                AQX_FMT("(1X/1X,A,' ENTRY',I6,' IS OUTSIDE THE GRID: LAYER',I6,', ROW',I6,', COLUMN',I6/1X,"
-                        "'STOP EXECUTION')"),
-                std::string(spec_.name), e, k, i, j);
-      io::stopRun();
-    }
+    stopOutsideGrid(m, spec_.name, e, k, i, j);
 
     float* r = row(e);
     r[0] = static_cast<float>(k);

@@ -14,6 +14,7 @@
 
 #include "bas/budget_terms.hpp"
 #include "driver/model.hpp"
+#include "driver/package.hpp"
 #include "io/record.hpp"
 
 namespace aqx {
@@ -42,7 +43,14 @@ struct ListSpec {
   // Budget: per-entry line of the printed cell-by-cell flows (n, layer, row, column, rate).
   const io::Format* printLine;
   const char* label;  // 16-character budget label
+  // Every flow of the term is an outflow (drains): the budget row's rate in stays 0 and each
+  // entry's rate is subtracted from the outflow total whatever its sign.
+  bool outflowOnly = false;
 };
+
+// Stops the run when cell (k, i, j) of entry `entry` of package `name` lies outside the grid
+// (formulate, budget and advance phases index the grid with listed cells).
+void stopOutsideGrid(Model& m, const char* name, int entry, int k, int i, int j);
 
 class BoundaryList {
  public:
@@ -99,6 +107,20 @@ class BoundaryList {
   float* list_ = nullptr;
 };
 
+// A list package: its list read at allocation and at every stress period. The package adds its
+// formulate phase and its budget phase (a call of list().budget with its rate).
+class ListPackage : public Package {
+ public:
+  explicit ListPackage(const ListSpec& spec) : list_(spec) {}
+  void allocate(Model& m) override { list_.allocate(m); }
+  void stressPeriod(Model& m) override { list_.readPeriod(m); }
+
+  const BoundaryList& list() const { return list_; }
+
+ protected:
+  BoundaryList list_;
+};
+
 template <class Rate>
 void BoundaryList::budget(Model& m, Rate rate) {
   CellBudget cbc(m, cbUnit_, spec_.label);
@@ -113,7 +135,11 @@ void BoundaryList::budget(Model& m, Rate rate) {
       q = static_cast<float>(r);
       cbc.printLine(*spec_.printLine, n, layerOf(n), rowOf(n), columnOf(n), q);
       m.BUFF[c] += q;
-      accumulateRate(r, in, out);
+      if (spec_.outflowOnly) {
+        out -= r;
+      } else {
+        accumulateRate(r, in, out);
+      }
     }
     cbc.listItem(layerOf(n), rowOf(n), columnOf(n), q);
     if (cbAlloc_) row(n)[rowLen_ - 1] = q;

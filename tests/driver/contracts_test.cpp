@@ -1,6 +1,7 @@
 // Contracts that hold across the whole program, checked on its sources: every fixed format
-// parses; every registered package type has a slot; every phase a package overrides is one the
-// driver calls for that slot (an override the table never calls would silently do nothing).
+// parses; every registered package type has a slot; every phase a package (or a base class of
+// it) overrides is one the driver calls for that slot (an override the table never calls would silently do
+// nothing).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -75,7 +76,8 @@ TEST(Contracts, RegisteredPackagesHaveSlotsAndOverrideOnlyPhasesTheDriverCalls) 
   std::map<std::string, std::string> classOf;
   std::map<std::string, std::vector<std::string>> overrides;
   const std::regex reg(R"re(AQX_REGISTER_PACKAGE\(\s*"(\w+)"\s*,\s*(\w+)\s*\))re");
-  const std::regex cls(R"(class\s+(\w+)\s*(?:final\s*)?:\s*public\s+Package\s*\{)");
+  const std::regex cls(R"(class\s+(\w+)\s*(?:final\s*)?:\s*public\s+(\w+)\s*\{)");
+  std::map<std::string, std::string> baseOf;
   const std::regex method(R"(void\s+(\w+)\s*\(\s*Model&\s*\w*\s*\)\s*override)");
   for (const fs::path& p : sources()) {
     const std::string src = readFile(p);
@@ -84,10 +86,21 @@ TEST(Contracts, RegisteredPackagesHaveSlotsAndOverrideOnlyPhasesTheDriverCalls) 
     for (std::sregex_iterator it(src.begin(), src.end(), cls), end; it != end; ++it) {
       const std::size_t open = static_cast<std::size_t>(it->position(0) + it->length(0));
       const std::string body = src.substr(open, src.find("\n};", open) - open);
+      baseOf[(*it)[1]] = (*it)[2];
       auto& list = overrides[(*it)[1]];
       for (std::sregex_iterator m(body.begin(), body.end(), method), e; m != e; ++m) list.push_back((*m)[1]);
     }
   }
+
+  // A class takes part in the phases it overrides and those its bases (short of Package) override.
+  auto phasesOf = [&](std::string name) {
+    std::vector<std::string> phases;
+    for (int depth = 0; depth < 8 && name != "Package" && overrides.count(name); ++depth) {
+      phases.insert(phases.end(), overrides[name].begin(), overrides[name].end());
+      name = baseOf[name];
+    }
+    return phases;
+  };
 
   const std::vector<std::string> types = registeredTypes();
   EXPECT_FALSE(types.empty());
@@ -100,8 +113,9 @@ TEST(Contracts, RegisteredPackagesHaveSlotsAndOverrideOnlyPhasesTheDriverCalls) 
     ASSERT_TRUE(classOf.count(type)) << type;
     const std::string& name = classOf[type];
     ASSERT_TRUE(overrides.count(name)) << "class " << name << " of " << type << " not found";
-    EXPECT_FALSE(overrides[name].empty()) << name;
-    for (const std::string& phase : overrides[name]) {
+    const std::vector<std::string> phases = phasesOf(name);
+    EXPECT_FALSE(phases.empty()) << name;
+    for (const std::string& phase : phases) {
       EXPECT_TRUE(phaseCallsSlot(phase, slot))
           << type << " overrides " << phase << ", which the driver never calls";
     }

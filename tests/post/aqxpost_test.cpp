@@ -153,7 +153,7 @@ TEST(PostDemo, BudgetTablesAndFilesOfAWholeRun) {
   EXPECT_EQ(last.period, 2);
   bool wells = false;
   for (const auto& row : last.rows) {
-    if (row.label == "WELLS") {
+    if (row.label == "           WELLS") {
       wells = true;
       EXPECT_DOUBLE_EQ(row.rateOut, 4000.0);
     }
