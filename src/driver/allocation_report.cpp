@@ -7,10 +7,15 @@ void AllocationReport::report(const io::Format& usedBy) const {
 }
 
 void AllocationReport::report(const io::Format& usedBy, const io::Format& usedOutOf) const {
+  report(usedBy, usedOutOf, AQX_FMT("(1X,'   ***X ARRAY MUST BE DIMENSIONED LARGER***')"));
+}
+
+void AllocationReport::report(const io::Format& usedBy, const io::Format& usedOutOf,
+                              const io::Format& tooSmall) const {
   const int lst = m_.LISTUNIT;
   io::write(lst, usedBy, clampToInt(taken()));
   io::write(lst, usedOutOf, clampToInt(m_.work->used()), clampToInt(WorkArray::XSIZE));
-  if (m_.work->tooSmall()) io::write(lst, AQX_FMT("(1X,'   ***X ARRAY MUST BE DIMENSIONED LARGER***')"));
+  if (m_.work->tooSmall()) io::write(lst, tooSmall);
 }
 
 }  // namespace aqx

@@ -27,6 +27,8 @@ class AllocationReport {
   void report(const io::Format& usedBy) const;
   // The same with the package's own form of the "USED OUT OF" line (two integers).
   void report(const io::Format& usedBy, const io::Format& usedOutOf) const;
+  // The same with the package's own form of the too-small warning as well.
+  void report(const io::Format& usedBy, const io::Format& usedOutOf, const io::Format& tooSmall) const;
 
  private:
   const Model& m_;

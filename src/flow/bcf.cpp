@@ -159,6 +159,7 @@ void BcfPackage::allocate(Model& m) {
     io::write(out, AQX_FMT("(1X,'WETTING CAPABILITY IS NOT ACTIVE')"));
   }
   m.HEADDRY = HEADDRY;
+  m.ISTEADY = ISTEADY;
 
   // Record 2: the layer codes.
   const int nlay = m.NLAYER;
