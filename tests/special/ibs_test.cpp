@@ -155,6 +155,19 @@ TEST(IbsPrepare, SteadyStateOrNoInterbedLayerCancelsThePackage) {
   }
 }
 
+TEST(IbsPrepare, LayerFlagsContinueOnTheNextRecordBeyondFortyLayers) {
+  ModelBuilder b(45, 1, 1);
+  std::string input = "         0         0\n" + std::string(40 * 2, ' ') + "\n 0 1 0 0 0\n";
+  for (int n = 0; n < 4; ++n) input += "CONSTANT 1.0\n";
+  PackageRun run(b, "IBS", kIBS, input);
+  run.allocate();
+  run.readPrepare();
+  IbsPackage& ibs = run.as<IbsPackage>();
+  ASSERT_EQ(ibs.NIBS(), 1);
+  EXPECT_EQ(ibs.interbedLayer(1), 42);
+  EXPECT_EQ(count(linesOf(b.listing()), " INTERBED STORAGE IN LAYER(S) 42"), 1);
+}
+
 // Heads after the step in the cells that move (all others stay at 10, the head of the step's
 // start): an elastic rise and a virgin decline in layer 1, a decline across the critical head of 8
 // and an elastic decline above the critical head of 7 in layer 3.
