@@ -58,6 +58,12 @@ void CellBudget::saveFullArray() const {
   }
 }
 
+void CellBudget::saveFullRecord() const {
+  if (saving()) {
+    io::UBUDSV(m_.KSTEP, m_.KPERIOD, label_, unit_, m_.BUFF, m_.NCOLS, m_.NROWS, m_.NLAYER, m_.LISTUNIT);
+  }
+}
+
 void CellBudget::beginList(int entries) const {
   if (mode_ != kCompact) return;
   io::UBDSV2(m_.KSTEP, m_.KPERIOD, label_, unit_, m_.NCOLS, m_.NROWS, m_.NLAYER, entries, m_.LISTUNIT,

@@ -53,6 +53,8 @@ class CellBudget {
   void saveArray(const float* values) const;
   // The full record only (mode 1), for terms whose compact form is a list.
   void saveFullArray() const;
+  // The full record whenever the term is saved (mode 1 or 2), for terms that have no compact form.
+  void saveFullRecord() const;
   // The compact list form (mode 2): the header with the number of entries, then one item per
   // entry. Nothing in other modes.
   void beginList(int entries) const;
