@@ -20,8 +20,8 @@ TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
   std::random_device rd;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    fs::path p = fs::temp_directory_path() /
-                 ("aqx-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(rd()));
+    fs::path p = fs::temp_directory_path() / ("aqx-" + std::to_string(getpid()) + "-" +
+                                              std::to_string(counter++) + "-" + std::to_string(rd()));
     if (fs::create_directory(p)) {
       path_ = p;
       return;
@@ -62,7 +62,9 @@ std::string TempDir::readText(const std::string& name) const {
   return out;
 }
 
-bool TempDir::exists(const std::string& name) const { return fs::exists(path_ / name); }
+bool TempDir::exists(const std::string& name) const {
+  return fs::exists(path_ / name);
+}
 
 namespace {
 std::string slurp(const fs::path& p) {
@@ -129,6 +131,38 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
-fs::path sourcePath(const std::string& relative) { return fs::path(AQX_SOURCE_DIR) / relative; }
+ListedRates lastBudgetRates(const std::vector<std::string>& listing, const std::string& label) {
+  // Each row appears twice per budget, in the IN part then in the OUT part; the rate is the
+  // second number of the line.
+  ListedRates r;
+  const std::string key = "    " + label + " =";
+  bool inPart = true;
+  for (const std::string& l : listing) {
+    if (l.find("VOLUMETRIC BUDGET FOR ENTIRE MODEL") != std::string::npos) inPart = true;
+    if (l.find("OUT:") != std::string::npos) inPart = false;
+    if (l.compare(0, key.size(), key) != 0 || l.size() < 80) continue;
+    const double rate = std::stod(l.substr(63, 17));
+    (inPart ? r.in : r.out) = rate;
+    r.found = true;
+  }
+  return r;
+}
+
+ListedDiscrepancy lastDiscrepancy(const std::vector<std::string>& listing) {
+  ListedDiscrepancy d;
+  const std::string key = " PERCENT DISCREPANCY =";
+  for (const std::string& l : listing) {
+    if (l.compare(0, key.size(), key) != 0) continue;
+    const std::size_t second = l.find('=', key.size());
+    d.cumulative = std::stod(l.substr(key.size(), 15));
+    d.rate = std::stod(l.substr(second + 1));
+    d.found = true;
+  }
+  return d;
+}
+
+fs::path sourcePath(const std::string& relative) {
+  return fs::path(AQX_SOURCE_DIR) / relative;
+}
 
 }  // namespace aqx::test
