@@ -313,5 +313,20 @@ TEST(StrRun, NetworkBalancesReachByReachAndTheBudgetCloses) {
   expectBudgetCloses(r);
 }
 
+// A refused input ends the whole run with a nonzero status after its message.
+TEST(StrRun, RefusedInputStopsTheRun) {
+  const Grid g;
+  StreamRun r;
+  r.go(g, strFile({{.j = 5, .flow = 1, .stage = 9, .cond = 1, .bot = 0, .top = 8},
+                   {.j = 6, .rch = 3, .flow = 0, .stage = 9, .cond = 1, .bot = 0, .top = 8}},
+                  1, {}, {}));
+  EXPECT_NE(r.result.status, 0);
+  ASSERT_FALSE(r.listing.empty());
+  EXPECT_NE(
+      r.listing[r.listing.size() - 2].find(" STREAM REACH     2 HAS REACH NUMBER     3 IN SEGMENT     1"),
+      std::string::npos);
+  EXPECT_EQ(r.listing.back(), " STOP EXECUTION");
+}
+
 }  // namespace
 }  // namespace aqx::test
