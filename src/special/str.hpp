@@ -15,7 +15,7 @@ class StrPackage : public Package {
  public:
   // Values of a reach in STREAMREACH (1-based, as S(k, L)).
   enum Value : int {
-    kInflowSpec = 1,  // specified inflow of a segment's first reach (negative: sum of tributaries)
+    kSpecifiedInflow = 1,  // specified inflow of a segment's first reach (negative: sum of tributaries)
     kStage = 2,
     kCond = 3,
     kBedBottom = 4,

@@ -14,7 +14,7 @@ void StrPackage::takeDiversions(int p) {
   float& out = segOut_[p - 1];
   for (int d = p + 1; d <= lastSegment_; ++d) {
     if (diversion_[d - 1] != p) continue;
-    const float demand = S(firstReach_[d], kInflowSpec);
+    const float demand = S(firstReach_[d], kSpecifiedInflow);
     if (out - demand >= 0.0f) {
       out = out - demand;
     } else {
@@ -33,7 +33,7 @@ StrPackage::Leak StrPackage::routeReach(const Model& m, int L) {
   if (!first) {
     qin = S(L - 1, kFlowOut);
   } else {
-    qin = S(L, kInflowSpec);
+    qin = S(L, kSpecifiedInflow);
     if (seg != 1) {
       p = ID(L - 1, 4);
       segOut_[p - 1] = S(L - 1, kFlowOut);
