@@ -12,6 +12,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "post/listing_budget.hpp"
+
 namespace aqx::test {
 
 namespace fs = std::filesystem;
@@ -138,6 +140,34 @@ std::vector<std::string> lines(const std::string& text) {
   }
   if (!cur.empty()) out.push_back(cur);
   return out;
+}
+
+// Both read the last printed budget through the post library's reader of budget tables.
+ListedRates lastBudgetRates(const std::vector<std::string>& listing, const std::string& label) {
+  std::string text;
+  for (const std::string& l : listing) text += l + "\n";
+  const auto tables = post::readBudgetTables(text);
+  ListedRates r;
+  if (tables.empty()) return r;
+  for (const post::BudgetRow& row : tables.back().rows) {
+    if (row.label != label) continue;
+    r.in = row.rateIn;
+    r.out = row.rateOut;
+    r.found = true;
+  }
+  return r;
+}
+
+ListedDiscrepancy lastDiscrepancy(const std::vector<std::string>& listing) {
+  std::string text;
+  for (const std::string& l : listing) text += l + "\n";
+  const auto tables = post::readBudgetTables(text);
+  ListedDiscrepancy d;
+  if (tables.empty()) return d;
+  d.cumulative = tables.back().discrepancy[0];
+  d.rate = tables.back().discrepancy[1];
+  d.found = true;
+  return d;
 }
 
 fs::path sourcePath(const std::string& relative) {

@@ -57,6 +57,20 @@ RunResult runProgram(const std::string& program, const std::filesystem::path& di
 // Lines of a text (CR dropped), without their line ends.
 std::vector<std::string> lines(const std::string& text);
 
+// The last volumetric budget printed in a listing: the rates of one row (label with its leading
+// blanks, as in the table), and the two percent discrepancies. found is false when the listing
+// has no such row or no budget.
+struct ListedRates {
+  double in = 0.0, out = 0.0;
+  bool found = false;
+};
+ListedRates lastBudgetRates(const std::vector<std::string>& listing, const std::string& label);
+struct ListedDiscrepancy {
+  double cumulative = 0.0, rate = 0.0;
+  bool found = false;
+};
+ListedDiscrepancy lastDiscrepancy(const std::vector<std::string>& listing);
+
 // Path of a file under the source tree (e.g. "examples/demo").
 std::filesystem::path sourcePath(const std::string& relative);
 
