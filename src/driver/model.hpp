@@ -106,6 +106,8 @@ struct Model {
   // (set by the flow package; used by the dry-cell pass), and the head given to dry cells.
   float* BOTTOM = nullptr;
   float HEADDRY = 0.0f;
+  // The steady-state flag of the flow package's first record (0: transient).
+  int ISTEADY = 0;
 
   // Volumetric budget table.
   std::array<std::array<float, 4>, 40> BUDVAL{};  // cumulative in, cumulative out, rate in, rate out

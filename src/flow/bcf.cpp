@@ -243,6 +243,7 @@ void BcfPackage::takeArrays(Model& m) {
     CVSAVE = w.takeReal(nrc * (nlay > 1 ? nlay - 1 : 0));
   }
   m.BOTTOM = BOTTOM;
+  m.ISTEADY = ISTEADY;
 }
 
 void BcfPackage::readPrepare(Model& m) {
