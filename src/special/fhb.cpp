@@ -383,7 +383,10 @@ void FhbPackage::setFlows(Model& m) {
       float sum = 0.0f;
       float t0 = tStart;
       float q0 = qs;
-      for (int h = first.high; h <= last.low; ++h) {
+      // Past equal last times the last value holds: the jump at the last time is one more
+      // (zero-width) point of the sum.
+      const int through = last.upperEnd ? last.high : last.low;
+      for (int h = first.high; h <= through; ++h) {
         sum = sum + (time_[h - 1] - t0) * 0.5f * (q0 + r[h - 1]);
         t0 = time_[h - 1];
         q0 = r[h - 1];
