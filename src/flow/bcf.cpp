@@ -124,7 +124,6 @@ void BcfPackage::configure(Model& m, const Settings& s) {
   s_ = s;
   if (s_.IWETTING != 0 && s_.IWETINTERVAL <= 0) s_.IWETINTERVAL = 1;
   m.HEADDRY = s_.HEADDRY;
-  m.ISTEADY = s_.ISTEADY;
 }
 
 void BcfPackage::allocate(Model& m) {
@@ -162,7 +161,6 @@ void BcfPackage::allocate(Model& m) {
     io::write(out, AQX_FMT("(1X,'WETTING CAPABILITY IS NOT ACTIVE')"));
   }
   m.HEADDRY = s_.HEADDRY;
-  m.ISTEADY = s_.ISTEADY;
 
   // Record 2: the layer codes.
   const int nlay = m.NLAYER;
@@ -243,6 +241,7 @@ void BcfPackage::takeArrays(Model& m) {
     CVSAVE = w.takeReal(nrc * (nlay > 1 ? nlay - 1 : 0));
   }
   m.BOTTOM = BOTTOM;
+  m.ISTEADY = s_.ISTEADY;
 }
 
 void BcfPackage::readPrepare(Model& m) {
