@@ -198,6 +198,38 @@ TEST(GfdFormulate, TypeThreeCapsTheHeadAtTheTop) {
   EXPECT_EQ(m.CONDR[0], (3.0f - 4.0f) / std::log(0.75f) * 2.0f);
 }
 
+TEST(GfdFormulate, StorageSwitchAndVerticalFlowLimitBelowTheTop) {
+  // Type 0 over type 2, one cell each; CONDV 0.5, top 4. The lower cell falls from 5 (above its
+  // top: primary capacity for the old part) to 3 (below: secondary capacity, and the flow from
+  // above is driven by the top, its own head taken implicitly).
+  ModelBuilder b(2, 1, 1);
+  Model& m = b.model();
+  b.setHead(1, 1, 1, 8.0);
+  b.setHead(2, 1, 1, 3.0);
+  m.HEADOLD[m.cell(2, 1, 1)] = 5.0f;
+  m.DELT = 2.0f;
+  PackageRun gfd(b, "GFD", kGFD,
+                 "         0         0\n 0 2\nCONSTANT 1.0\nCONSTANT 1.0\n"
+                 "CONSTANT 0.4\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 0.5\n"
+                 "CONSTANT 0.2\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 0.6\nCONSTANT 4.0\n");
+  gfd.allocate();
+  gfd.readPrepare();
+  gfd.formulate();
+  const float r = 1.0f / 2.0f;
+  const float s1 = r * 0.2f, s2 = r * 0.6f, cv = 0.5f;
+  EXPECT_EQ(gfd.hcoef(2, 1, 1), (0.0f - s2) + cv);
+  EXPECT_EQ(gfd.rhs(2, 1, 1), ((0.0f - s1 * (5.0f - 4.0f)) - 4.0f * s2) + cv * 4.0f);
+  // The cell above sees the top of the cell below in place of its head, explicitly.
+  EXPECT_EQ(gfd.hcoef(1, 1, 1), 0.0f - r * 0.4f);
+  EXPECT_EQ(gfd.rhs(1, 1, 1), (0.0f - r * 0.4f * 8.0f) - (4.0f - 3.0f) * cv);
+
+  // The storage row from the volume released: (5 - 4) * 0.2 + 4 * 0.6 - 0.6 * 3.
+  gfd.budget(0);
+  const float v = (5.0f - 4.0f) * 0.2f + 4.0f * 0.6f - 0.6f * 3.0f;
+  EXPECT_EQ(m.BUDNAM[0], "         STORAGE");
+  EXPECT_EQ(m.BUDVAL[0], (std::array<float, 4>{v, 0.0f, v / 2.0f, 0.0f}));
+}
+
 TEST(GfdBudget, ConstantHeadRatesPrintedOneLineEachWithoutHeading) {
   // IBOUND [-1 -1 1 -1], heads [10 10 6 2], every CONDR 2; steady state.
   ModelBuilder b(1, 1, 4);
