@@ -52,12 +52,13 @@ struct RowRun {
   TempDir dir;
   RunResult result;
   std::vector<float> heads;
-  void go(const std::string& bas, const std::string& bcf, const std::string& hfb) {
-    dir.write("m.nam",
-              "LIST 6 m.lst\nBAS 1 m.bas\nBCF 11 m.bcf\nHFB 12 m.hfb\nSIP 19 m.sip\nOC 22 m.oc\n"
-              "DATA(BINARY) 30 m.hds\n");
+  // flow: the input of the flow package of type `type` (BCF or GFD).
+  void go(const std::string& bas, const std::string& flow, const std::string& hfb,
+          const std::string& type = "BCF") {
+    dir.write("m.nam", "LIST 6 m.lst\nBAS 1 m.bas\n" + type +
+                           " 11 m.flow\nHFB 12 m.hfb\nSIP 19 m.sip\nOC 22 m.oc\nDATA(BINARY) 30 m.hds\n");
     dir.write("m.bas", bas);
-    dir.write("m.bcf", bcf);
+    dir.write("m.flow", flow);
     dir.write("m.hfb", hfb);
     dir.write("m.sip", "       200         5\n       1.0    1.0E-7         1       0.0         0\n");
     dir.write("m.oc", "HEAD SAVE UNIT 30\nPERIOD 1 STEP 1\n    SAVE HEAD\n");
@@ -108,19 +109,27 @@ TEST(HfbRun, ConvertibleRowFollowsDupuitWithTheBarrierAsAddedResistance) {
   // Bottom 0, K = 1, unconfined averaging: the flow through a link is K (h1^2 - h2^2) / 2 exactly.
   // The barrier acts through the mean saturated thickness like a link of 1/K' = 1/K + 1/(c DELC),
   // so h^2 falls linearly with the summed resistances and the barrier is applied once per
-  // iteration (twice would double its resistance). Types 1 and 3 (top far above the heads).
+  // iteration (twice would double its resistance). BCF with unconfined averaging, types 1 and 3
+  // (top far above the heads); under GFD the conductance per unit thickness is 1
+  // and the mean thickness of neighbours is arithmetic, which gives the same Dupuit flow.
   struct Case {
-    const char* code;
-    const char* arrays;
+    const char* name;
+    const char* type;
+    std::string flow;
   };
-  const Case cases[] = {{"31", "CONSTANT 1.0\nCONSTANT 0.0\n"},
-                        {"33", "CONSTANT 1.0\nCONSTANT 0.0\nCONSTANT 100.0\n"}};
+  const std::string bcf = std::string(kRecord1);
+  const Case cases[] = {
+      {"BCF type 1", "BCF",
+       bcf + "31\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 0.0\n"},
+      {"BCF type 3", "BCF",
+       bcf + "33\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 0.0\nCONSTANT 100.0\n"},
+      {"GFD type 1", "GFD",
+       "         1         0\n 1\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 0.0\n"},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.code);
+    SCOPED_TRACE(c.name);
     RowRun r;
-    r.go(rowBas(10.0, 5.0),
-         std::string(kRecord1) + c.code + "\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\n" + c.arrays,
-         hfbInput({middleBarrier("0.5")}));
+    r.go(rowBas(10.0, 5.0), c.flow, hfbInput({middleBarrier("0.5")}), c.type);
     ASSERT_EQ(r.result.status, 0) << r.result.err;
     ASSERT_EQ(r.heads.size(), static_cast<std::size_t>(kCols));
     const double barrier = 1.0 / 0.5;
