@@ -181,7 +181,8 @@ TEST(GfdRun, ConstantHeadCellBelowItsBottomGoesDryAndTheRunGoesOn) {
   const std::string gfd =
       "         1        40\n 1\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\nCONSTANT 1.0\n";
   r.go("GFD 11 m.flow\n", rowBas(10.0, 0.5), gfd,
-       "HEAD SAVE UNIT 30\nPERIOD 1 STEP 1\n    SAVE HEAD\n    SAVE BUDGET\n    PRINT BUDGET\n");
+       "COMPACT BUDGET\nHEAD SAVE UNIT 30\nPERIOD 1 STEP 1\n    SAVE HEAD\n    SAVE BUDGET\n    PRINT "
+       "BUDGET\n");
   ASSERT_EQ(r.result.status, 0) << r.result.err;
   EXPECT_TRUE(
       contains(r.listing,
@@ -197,8 +198,14 @@ TEST(GfdRun, ConstantHeadCellBelowItsBottomGoesDryAndTheRunGoesOn) {
   ASSERT_TRUE(st.found);
   EXPECT_EQ(st.rateIn, 0.0);
   EXPECT_EQ(st.rateOut, 0.0);
+  // GFD has no compact records: under COMPACT BUDGET it still writes full ones.
+  EXPECT_TRUE(contains(r.listing, "COMPACT CELL-BY-CELL BUDGET FILES WILL BE WRITTEN"));
   std::vector<std::string> labels;
-  for (const auto& rec : readBudgetFile(r.dir.readBytes("m.cbc"))) labels.push_back(rec.label);
+  for (const auto& rec : readBudgetFile(r.dir.readBytes("m.cbc"))) {
+    labels.push_back(rec.label);
+    EXPECT_EQ(rec.method, 0) << rec.label;
+    EXPECT_EQ(rec.nlay, 1);
+  }
   EXPECT_EQ(labels, (std::vector<std::string>{"   CONSTANT HEAD", "FLOW RIGHT FACE "}));
 }
 
