@@ -5,7 +5,10 @@
 
 namespace aqx {
 
-void addBudgetRow(Model& m, std::string_view label, double rateIn, double rateOut) {
+namespace {
+
+// The next free row of the budget table; a full table writes one message and stops the run.
+std::size_t nextBudgetRow(Model& m) {
   const int rows = static_cast<int>(m.BUDVAL.size());
   if (m.BUDNEXT < 1 || m.BUDNEXT > rows) {
     io::write(m.LISTUNIT,
@@ -14,7 +17,13 @@ void addBudgetRow(Model& m, std::string_view label, double rateIn, double rateOu
               rows);
     io::stopRun(1);
   }
-  const auto r = static_cast<std::size_t>(m.BUDNEXT - 1);
+  return static_cast<std::size_t>(m.BUDNEXT - 1);
+}
+
+}  // namespace
+
+void addBudgetRow(Model& m, std::string_view label, double rateIn, double rateOut) {
+  const std::size_t r = nextBudgetRow(m);
   auto& row = m.BUDVAL[r];
   const float rin = static_cast<float>(rateIn);
   const float rout = static_cast<float>(rateOut);
@@ -22,6 +31,17 @@ void addBudgetRow(Model& m, std::string_view label, double rateIn, double rateOu
   row[1] = row[1] + rout * m.DELT;
   row[2] = rin;
   row[3] = rout;
+  m.BUDNAM[r] = std::string(label);
+  ++m.BUDNEXT;
+}
+
+void addBudgetVolumes(Model& m, std::string_view label, float volumeIn, float volumeOut) {
+  const std::size_t r = nextBudgetRow(m);
+  auto& row = m.BUDVAL[r];
+  row[0] = row[0] + volumeIn;
+  row[1] = row[1] + volumeOut;
+  row[2] = volumeIn / m.DELT;
+  row[3] = volumeOut / m.DELT;
   m.BUDNAM[r] = std::string(label);
   ++m.BUDNEXT;
 }

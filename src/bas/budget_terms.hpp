@@ -17,6 +17,9 @@ namespace aqx {
 // the row's cumulative volumes. The table has 40 rows; a row beyond them writes one message
 // and stops the run (a row is never dropped).
 void addBudgetRow(Model& m, std::string_view label, double rateIn, double rateOut);
+// The same row from the volumes of the step (single precision) instead of its rates: the volumes
+// are added to the cumulative volumes as they are, and the rates are the volumes over DELT.
+void addBudgetVolumes(Model& m, std::string_view label, float volumeIn, float volumeOut);
 
 // Adds a rate to the in or out sum by its sign (out takes the magnitude).
 inline void accumulateRate(double rate, double& in, double& out) {

@@ -106,7 +106,12 @@ struct Model {
   // (set by the flow package; used by the dry-cell pass), and the head given to dry cells.
   float* BOTTOM = nullptr;
   float HEADDRY = 0.0f;
-  // The flow package's ISTEADY (0 transient, nonzero steady state), set in its allocate phase.
+  // Top elevations of the layers of type 2 or 3, one layer of values each, in layer order; the
+  // storage capacities (STOR1 every layer, STOR2 the layers of type 2 or 3; transient runs only)
+  // and the steady-state flag of the flow package's first record.
+  float* TOP = nullptr;
+  float* STOR1 = nullptr;
+  float* STOR2 = nullptr;
   int ISTEADY = 0;
 
   // Volumetric budget table.

@@ -241,6 +241,9 @@ void BcfPackage::takeArrays(Model& m) {
     CVSAVE = w.takeReal(nrc * (nlay > 1 ? nlay - 1 : 0));
   }
   m.BOTTOM = BOTTOM;
+  m.TOP = TOP;
+  m.STOR1 = STOR1;
+  m.STOR2 = STOR2;
   m.ISTEADY = s_.ISTEADY;
 }
 
