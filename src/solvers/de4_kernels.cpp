@@ -23,10 +23,30 @@ void axpyNonZero(float* t, const float* s, float q, int n) {
   }
 }
 
+// Two updates of one target in a single pass: each element receives the first, then the second,
+// exactly as two passes would give it, with half the loads and stores of the target.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void axpyTwo(float* __restrict t, const float* __restrict s1, float q1, const float* __restrict s2, float q2,
+             int n) {
+  for (int x = 0; x < n; ++x) t[x] = (t[x] - q1 * s1[x]) - q2 * s2[x];
+}
+
+// Off-diagonal band slots start at +0 and only ever receive differences a - b, which are -0 only
+// when a is -0; so they are never -0, and subtracting q * (+-0) from them changes nothing. With a
+// finite multiplier the update may therefore run over every element; otherwise q * 0 is NaN and
+// the zeros are skipped as written.
+inline void update(float* target, const float* src, float q, int n) {
+  if (std::isfinite(q)) {
+    axpyAll(target, src, q, n);
+  } else {
+    axpyNonZero(target, src, q, n);
+  }
+}
+
 // One column i (1-based) of the band elimination: every slot k whose value is not zero updates
-// column i + k - 1 and is replaced by its multiplier. Off-diagonal slots start at +0 and only ever
-// receive differences a - b, which are -0 only when a is -0; so they are never -0, and
-// subtracting q * (+-0) from them changes nothing.
+// slots 1.. of column i + k - 1 with slots k..bw of column i, and is replaced by its multiplier.
 inline void bandColumn(const System& s, int i, float f) {
   float* col = &s.B(1, i);
   const int bw = s.bandw;
@@ -34,15 +54,58 @@ inline void bandColumn(const System& s, int i, float f) {
     const float a = col[k - 1];
     if (a == 0.0f) continue;
     const float q = f * a;
-    float* target = &s.B(1, i + k - 1);
-    // Slots kk = k..bw of column i into slots kk - k + 1 of column i + k - 1.
-    if (std::isfinite(q)) {
-      axpyAll(target, col + (k - 1), q, bw - k + 1);
-    } else {
-      axpyNonZero(target, col + (k - 1), q, bw - k + 1);
-    }
+    update(&s.B(1, i + k - 1), col + (k - 1), q, bw - k + 1);
     col[k - 1] = q;
   }
+}
+
+// Columns i and i + 1 together (i + 1 < nlow). Column i first updates column i + 1, which is then
+// final; every later target column receives column i's update and then column i + 1's, element by
+// element in that order, as one column after the other would give. Returns false when the pivot
+// of column i + 1 is zero.
+inline bool bandPair(const System& s, int i, float f1) {
+  float* c1 = &s.B(1, i);
+  float* c2 = &s.B(1, i + 1);
+  const int bw = s.bandw;
+  if (c1[1] != 0.0f) {
+    const float q = f1 * c1[1];
+    update(c2, c1 + 1, q, bw - 1);
+    c1[1] = q;
+  }
+  if (c2[0] == 0.0f) return false;
+  const float f2 = 1.0f / c2[0];
+  for (int k = 3; k <= bw; ++k) {
+    // Target column i + k - 1: slot k of column i, slot k - 1 of column i + 1.
+    const float a1 = c1[k - 1], a2 = c2[k - 2];
+    const int n1 = bw - k + 1, n2 = bw - k + 2;
+    if (a1 != 0.0f && a2 != 0.0f) {
+      float* t = &s.B(1, i + k - 1);
+      const float q1 = f1 * a1, q2 = f2 * a2;
+      if (std::isfinite(q1) && std::isfinite(q2)) {
+        axpyTwo(t, c1 + (k - 1), q1, c2 + (k - 2), q2, n1);
+        t[n1] = t[n1] - q2 * c2[k - 2 + n1];
+      } else {
+        update(t, c1 + (k - 1), q1, n1);
+        update(t, c2 + (k - 2), q2, n2);
+      }
+      c1[k - 1] = q1;
+      c2[k - 2] = q2;
+    } else if (a1 != 0.0f) {
+      const float q1 = f1 * a1;
+      update(&s.B(1, i + k - 1), c1 + (k - 1), q1, n1);
+      c1[k - 1] = q1;
+    } else if (a2 != 0.0f) {
+      const float q2 = f2 * a2;
+      update(&s.B(1, i + k - 1), c2 + (k - 2), q2, n2);
+      c2[k - 2] = q2;
+    }
+  }
+  if (bw >= 2 && c2[bw - 1] != 0.0f) {
+    const float q2 = f2 * c2[bw - 1];
+    update(&s.B(1, i + bw), c2 + (bw - 1), q2, 1);
+    c2[bw - 1] = q2;
+  }
+  return true;
 }
 
 }  // namespace
@@ -67,10 +130,16 @@ Pivot factor(const System& s) {
   }
   // Lower band. The last column has no entries beyond its diagonal; its pivot is checked here so
   // that the solution never divides by zero.
-  for (int i = 1; i <= s.nlow; ++i) {
+  for (int i = 1; i <= s.nlow;) {
     const float d = s.B(1, i);
     if (d == 0.0f) return {s.nup + i, false};
-    if (i < s.nlow) bandColumn(s, i, 1.0f / d);
+    if (i + 1 < s.nlow && s.bandw >= 3) {
+      if (!bandPair(s, i, 1.0f / d)) return {s.nup + i + 1, false};
+      i += 2;
+    } else {
+      if (i < s.nlow) bandColumn(s, i, 1.0f / d);
+      ++i;
+    }
   }
   return {};
 }

@@ -646,9 +646,18 @@ struct RandomSystem {
 };
 
 TEST(De4Kernels, FactorAndSubstituteMatchThePlainAlgorithmBitForBit) {
-  for (int variant = 0; variant < 2; ++variant) {
-    RandomSystem fast(17, 40, 90, 13), plain(17, 40, 90, 13);
-    if (variant == 1) {
+  // Even and odd numbers of lower equations (columns are eliminated in pairs), narrow bands, and
+  // a column whose multipliers are not finite.
+  struct Variant {
+    int nlow, bw;
+    bool subnormal;
+  };
+  const Variant variants[] = {
+      {90, 13, false}, {91, 13, false}, {90, 13, true}, {91, 2, false}, {92, 3, false}};
+  for (const Variant& v : variants) {
+    RandomSystem fast(17, 40, v.nlow, v.bw), plain(17, 40, v.nlow, v.bw);
+    const int variant = static_cast<int>(&v - variants);
+    if (v.subnormal) {
       // A subnormal pivot: its reciprocal overflows, so the multipliers of that column are not
       // finite and zeros must be skipped exactly as written.
       fast.band[0] = plain.band[0] = 1e-40f;
@@ -659,7 +668,7 @@ TEST(De4Kernels, FactorAndSubstituteMatchThePlainAlgorithmBitForBit) {
     EXPECT_EQ(std::memcmp(fast.band.data(), plain.band.data(), fast.band.size() * sizeof(float)), 0)
         << variant;
     EXPECT_EQ(std::memcmp(fast.upper.data(), plain.upper.data(), fast.upper.size() * sizeof(float)), 0);
-    std::vector<float> b(130), c;
+    std::vector<float> b(40 + v.nlow), c;
     std::mt19937 rng(3);
     for (float& x : b) x = static_cast<float>(rng() % 1000) / 100.0f - 5.0f;
     c = b;
