@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "bas/time_steps.hpp"
 #include "driver/allocation_report.hpp"
 #include "driver/name_file.hpp"
 #include "io/arrays.hpp"
@@ -19,18 +20,6 @@ namespace {
 
 constexpr std::string_view kBoundaryLabel = "          BOUNDARY ARRAY";
 constexpr std::string_view kInitialHeadLabel = "            INITIAL HEAD";
-
-// x to the integer power n (n >= 0) by repeated squaring, every product rounded to single precision.
-float powInt(float x, int n) {
-  float result = 1.0f;
-  unsigned u = static_cast<unsigned>(n);
-  while (u != 0) {
-    if (u & 1u) result *= x;
-    u >>= 1;
-    if (u != 0) x *= x;
-  }
-  return result;
-}
 
 }  // namespace
 

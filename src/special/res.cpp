@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bas/budget_terms.hpp"
+#include "bas/time_steps.hpp"
 #include "driver/allocation_report.hpp"
 #include "io/arrays.hpp"
 #include "io/budget_records.hpp"
@@ -17,18 +18,6 @@ namespace aqx {
 namespace {
 
 constexpr std::string_view kLabel = " RESERV. LEAKAGE";
-
-// x to the power n by repeated squaring, as the basic package sums the steps of a period.
-float powInt(float x, int n) {
-  float result = 1.0f;
-  unsigned u = static_cast<unsigned>(n);
-  while (u != 0) {
-    if (u & 1u) result *= x;
-    u >>= 1;
-    if (u != 0) x *= x;
-  }
-  return result;
-}
 
 }  // namespace
 
