@@ -1,0 +1,200 @@
+// Whole runs with transient leakage (BAS, BCF, WEL, SIP, OC, TLK) on a strip of cells with a
+// constant head at one end of both aquifers and a well at the other end of the lower one: a fast
+// bed against the same model with the plain leakance, a compressible bed against the bed resolved
+// as thin flow layers, the budget's closure, and a run continued from a restart record.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "post/listing_budget.hpp"
+#include "support/binary_files.hpp"
+#include "support/e2e.hpp"
+
+namespace aqx::test {
+namespace {
+
+constexpr int kCols = 8;
+
+std::string fmt(const char* f, double v) {
+  char s[64];
+  std::snprintf(s, sizeof s, f, v);
+  return s;
+}
+
+// One flow layer: storage coefficient, transmissivity and the vertical leakance to the layer below.
+struct Layer {
+  double s, t, vcont;
+};
+
+struct Strip {
+  std::vector<Layer> layers;
+  std::string periods;  // PERLEN NSTP TSMULT lines
+  int nper = 1;
+  std::vector<std::vector<double>> start;  // starting heads per layer (all 100 when empty)
+  std::string tlk;                         // TLK input, none when empty
+  std::string restartIn;                   // bytes of a restart record to continue from
+  std::vector<int> nstp;                   // steps per period (for output control)
+};
+
+struct ModelRun {
+  TempDir dir;
+  RunResult result;
+  std::vector<std::string> listing;
+  std::vector<LayerRecord> heads;
+
+  void go(const Strip& s) {
+    const int nlay = static_cast<int>(s.layers.size());
+    std::string nam =
+        "LIST 6 m.lst\nBAS 1 m.bas\nBCF 11 m.bcf\nWEL 12 m.wel\nSIP 19 m.sip\nOC 22 m.oc\n"
+        "DATA(BINARY) 30 m.hds\nDATA(BINARY) 40 m.cbc\n";
+    if (!s.tlk.empty()) nam += "TLK 26 m.tlk\nDATA(BINARY) 45 out.rst\n";
+    if (!s.restartIn.empty()) {
+      nam += "DATA(BINARY) 46 in.rst\n";
+      dir.write("in.rst", s.restartIn);
+    }
+    dir.write("m.nam", nam);
+
+    char line[128];
+    std::string bas = "transient leakage\nstrip\n";
+    std::snprintf(line, sizeof line, "%10d%10d%10d%10d%10d\n\n%10d%10d\n", nlay, 1, kCols, s.nper, 4, 1, 1);
+    bas += line;
+    // Constant heads in column 1 of the two aquifers (the first and last layers).
+    for (int k = 1; k <= nlay; ++k) {
+      bas += "INTERNAL 1 (FREE) -1\n";
+      bas += (k == 1 || k == nlay) ? "-1" : "1";
+      for (int j = 2; j <= kCols; ++j) bas += " 1";
+      bas += "\n";
+    }
+    bas += "    -999.0\n";
+    for (int k = 1; k <= nlay; ++k) {
+      if (s.start.empty()) {
+        bas += "CONSTANT 100.0\n";
+        continue;
+      }
+      bas += "INTERNAL 1 (FREE) -1\n";
+      for (double h : s.start[static_cast<std::size_t>(k - 1)]) bas += fmt("%.9g ", h);
+      bas += "\n";
+    }
+    dir.write("m.bas", bas + s.periods);
+
+    std::string bcf = "         0        40    -999.0         0       0.0         0         0\n";
+    for (int k = 1; k <= nlay; ++k) bcf += " 0";
+    bcf += "\nCONSTANT 1.0\nCONSTANT 10.0\nCONSTANT 10.0\n";
+    for (int k = 1; k <= nlay; ++k) {
+      const Layer& l = s.layers[static_cast<std::size_t>(k - 1)];
+      bcf += "CONSTANT " + fmt("%.9g", l.s) + "\nCONSTANT " + fmt("%.9g", l.t) + "\n";
+      if (k < nlay) bcf += "CONSTANT " + fmt("%.9g", l.vcont) + "\n";
+    }
+    dir.write("m.bcf", bcf);
+
+    std::string wel = "         1         0\n         1\n";
+    std::snprintf(line, sizeof line, "%10d%10d%10d%10.1f\n", nlay, 1, kCols, -50.0);
+    wel += line;
+    for (int p = 2; p <= s.nper; ++p) wel += "        -1\n";
+    dir.write("m.wel", wel);
+    dir.write("m.sip", "       500         5\n       1.0    1.0E-6         1       0.0         0\n");
+
+    std::string oc = "HEAD SAVE UNIT 30\n";
+    for (int p = 1; p <= s.nper; ++p) {
+      const int n = s.nstp[static_cast<std::size_t>(p - 1)];
+      for (int t = 1; t <= n; ++t) {
+        oc += "PERIOD " + std::to_string(p) + " STEP " + std::to_string(t) + "\n    SAVE HEAD\n";
+        if (t == n) oc += "    SAVE BUDGET\n    PRINT BUDGET\n";
+      }
+    }
+    dir.write("m.oc", oc);
+    if (!s.tlk.empty()) dir.write("m.tlk", s.tlk);
+
+    result = runAquifex(dir.path(), {}, "m.nam\n", {120, 0});
+    listing = lines(dir.readText("m.lst"));
+    heads = readLayerFile(dir.readBytes("m.hds"));
+  }
+
+  // Head of (layer, column) at the end of step kstep of period kper; NaN when not saved.
+  double head(int kper, int kstep, int layer, int column) const {
+    for (const LayerRecord& r : heads) {
+      if (r.kper == kper && r.kstep == kstep && r.layer == layer) return r.at(1, column);
+    }
+    return std::nan("");
+  }
+  std::vector<post::BudgetTable> budgets() const {
+    std::string text;
+    for (const std::string& l : listing) text += l + "\n";
+    return post::readBudgetTables(text);
+  }
+};
+
+// TLK input for one bed below layer 1 (cell-by-cell on unit 40, restart units as asked).
+std::string tlkInput(double k, double b, double ss, int save, int read, int nterms = 3) {
+  char line[96];
+  std::snprintf(line, sizeof line, "%10d%10d%10d%10d%10d\n 1\n", 1, 40, nterms, save, read);
+  return line + ("CONSTANT " + fmt("%.9g", k) + "\nCONSTANT " + fmt("%.9g", b) + "\nCONSTANT " +
+                 fmt("%.9g", ss) + "\n");
+}
+
+const Layer kUpper{1.0e-3, 200.0, 0.0}, kLower{1.0e-4, 100.0, 0.0};
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(TlkRun, FastBedActsAsThePlainLeakance) {
+  // K/b = 0.02 per day; R·Δt = 2E7 for each step of 1.
+  Strip tlk, plain;
+  tlk.periods = plain.periods = "       4.0         4       1.0\n";
+  tlk.nstp = plain.nstp = {4};
+  tlk.layers = {{kUpper.s, kUpper.t, 5.0}, kLower};  // the flow package's leakance is replaced
+  tlk.tlk = tlkInput(0.1, 5.0, 1.0e-9, 0, 0);
+  plain.layers = {{kUpper.s, kUpper.t, 0.02}, kLower};
+  ModelRun a, b;
+  a.go(tlk);
+  b.go(plain);
+  ASSERT_EQ(a.result.status, 0) << a.result.err;
+  ASSERT_EQ(b.result.status, 0) << b.result.err;
+  for (int t = 1; t <= 4; ++t) {
+    for (int k = 1; k <= 2; ++k) {
+      for (int j = 1; j <= kCols; ++j)
+        EXPECT_NEAR(a.head(1, t, k, j), b.head(1, t, k, j), 1e-4) << t << k << j;
+    }
+  }
+  EXPECT_LT(b.head(1, 4, 2, kCols), 99.0);
+
+  const auto tables = a.budgets();
+  ASSERT_FALSE(tables.empty());
+  const auto& rows = tables.back().rows;
+  ASSERT_GE(rows.size(), 3u);
+  EXPECT_EQ(rows[0].label, "    C.B. STORAGE");
+  EXPECT_EQ(rows[1].label, "    C.H. LEAKAGE");
+  EXPECT_EQ(rows[2].label, "         STORAGE");
+  EXPECT_EQ(rows[0].rateIn, 0.0);
+  EXPECT_EQ(rows[0].rateOut, 0.0);
+  EXPECT_LT(std::fabs(tables.back().discrepancy[1]), 0.01);
+
+  // The bed's records come first; the flow package's lower face carries nothing across the bed.
+  const auto recs = readBudgetFile(a.dir.readBytes("m.cbc"));
+  ASSERT_GE(recs.size(), 4u);
+  EXPECT_EQ(recs[0].label, "    C.B. STORAGE");
+  EXPECT_EQ(recs[1].label, "     FLOW IN TOP");
+  EXPECT_EQ(recs[2].label, "    FLOW IN BASE");
+  bool lowerFace = false;
+  for (const auto& r : recs) {
+    if (r.label != "FLOW LOWER FACE ") continue;
+    lowerFace = true;
+    for (int j = 1; j <= kCols; ++j) EXPECT_EQ(r.at(1, 1, j), 0.0f) << j;
+  }
+  EXPECT_TRUE(lowerFace);
+  // What the plain model sends down across the face, the bed passes from its top to its base.
+  for (const auto& r : readBudgetFile(b.dir.readBytes("m.cbc"))) {
+    if (r.label != "FLOW LOWER FACE ") continue;
+    for (int j = 2; j <= kCols; ++j) {
+      EXPECT_NEAR(recs[1].at(1, 1, j), r.at(1, 1, j), 1e-4 + 1e-3 * std::fabs(r.at(1, 1, j))) << j;
+      EXPECT_NEAR(recs[2].at(1, 1, j), -r.at(1, 1, j), 1e-4 + 1e-3 * std::fabs(r.at(1, 1, j))) << j;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace aqx::test
