@@ -297,7 +297,10 @@ void TlkPackage::advance(Model& m) {
           hA = hA * cbed;
           hB = hB * cbed;
         }
-        coefB_[p] = (s2 + 1.0f) * cbed;
+        // The two-term series undershoots the response across the bed for short steps (about
+        // R·Δt < 0.03), where the true response is nearly zero: a negative conductance there
+        // would break the solvers, so the cross conductance is kept at zero or above.
+        coefB_[p] = std::max(0.0f, (s2 + 1.0f) * cbed);
         coefA_[p] = -(s1 + 1.0f) * cbed;
         histA_[p] = hA;
         histB_[p] = hB;

@@ -237,6 +237,23 @@ TEST(TlkTerms, FastBedIsAPlainConductance) {
   }
 }
 
+// For R·Δt of about 0.01 to 0.06 the two-term series gives 1 + s2 slightly below zero; the
+// conductance across the bed is kept at zero there instead of going negative.
+TEST(TlkTerms, ShortStepsKeepTheCrossConductanceAtZeroOrAbove) {
+  TwoLayers t;
+  t.prepare();
+  t.step(0.012f);  // R·Δt = 0.03
+  float s2 = 0.0f;
+  for (int m = 1; m <= 2; ++m)
+    s2 += TlkPackage::stepResponse(0.03f * t.tlk().CROSSEXP(m)) * (1.0f / 0.03f) * t.tlk().CROSSCOEF(m);
+  ASSERT_LT(1.0f + s2, 0.0f);
+  EXPECT_EQ(t.tlk().TLKCOEFB(1, 1, 1), 0.0f);
+  EXPECT_EQ(t.condv(1, 1), 0.0f);
+  EXPECT_LT(t.tlk().TLKCOEFA(1, 1, 1), 0.0f);
+  t.step(0.25f);  // R·Δt = 0.625: the series is positive again
+  EXPECT_GT(t.tlk().TLKCOEFB(1, 1, 1), 0.0f);
+}
+
 TEST(TlkTerms, CellsOutsideThePackageKeepTheFlowPackagesConductance) {
   TwoLayers t("0.0");
   t.prepare();
