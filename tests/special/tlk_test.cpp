@@ -299,6 +299,39 @@ TEST(TlkTerms, ConstantHeadAndNoFlowCells) {
   EXPECT_EQ(v[1][3], 0.0f);
 }
 
+// A layer below with a top (type 3): a head below the top counts as the top, as the flow
+// package's vertical flow does for a layer that drains from above.
+TEST(TlkTerms, HeadBelowTheTopOfTheLayerBelowCountsAsTheTop) {
+  ModelBuilder b(2, 1, 1);
+  Model& m = b.model();
+  m.LAYCON[1] = 3;
+  std::vector<float> top = {11.0f};
+  m.TOP = top.data();
+  b.setHead(1, 1, 1, 10.0);
+  b.setHead(2, 1, 1, 10.5);
+  PackageRun run(b, "TLK", kTLK, header(1, 0, 3, 0, 0, " 1") + bed("0.01", "2.0", "0.001"));
+  run.allocate();
+  run.readPrepare();
+  m.DELT = 1.0f;
+  run.package().advance(m);
+  run.formulate();
+  const auto& tlk = run.as<TlkPackage>();
+  const float cbed = 0.005f, tau = 2.5f;
+  float s1 = 0.0f, s2 = 0.0f;
+  for (int t = 1; t <= 3; ++t)
+    s1 += TlkPackage::stepResponse(tau * tlk.M1EXP(t)) * (1.0f / tau) * tlk.M1COEF(t);
+  for (int t = 1; t <= 2; ++t)
+    s2 += TlkPackage::stepResponse(tau * tlk.CROSSEXP(t)) * (1.0f / tau) * tlk.CROSSCOEF(t);
+  EXPECT_NEAR(tlk.TLKHISTA(1, 1, 1), cbed * (10.0f * s1 - 11.0f * s2), 1e-6f);
+  EXPECT_NEAR(tlk.TLKHISTB(1, 1, 1), cbed * (11.0f * s1 - 10.0f * s2), 1e-6f);
+  const float a = tlk.TLKCOEFA(1, 1, 1), bb = tlk.TLKCOEFB(1, 1, 1);
+  EXPECT_FLOAT_EQ(run.rhs(2, 1, 1), -tlk.TLKHISTB(1, 1, 1) - 0.5f * (bb + a));
+  EXPECT_FLOAT_EQ(run.rhs(1, 1, 1), -tlk.TLKHISTA(1, 1, 1));
+  // Heads unchanged over the step: the bed, measured against the top, releases nothing.
+  run.budget();
+  EXPECT_NEAR(m.BUDVAL[0][2] - m.BUDVAL[0][3], 0.0f, 1e-6f);
+}
+
 TEST(TlkBudget, ThreeRecordsHoldEachUnitInTheLayerAbove) {
   ModelBuilder b(3, 1, 2);
   b.setAllHeads(10.0);
