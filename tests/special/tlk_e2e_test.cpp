@@ -41,6 +41,7 @@ struct Strip {
   std::string restartIn;                   // bytes of a restart record to continue from
   std::vector<int> nstp;                   // steps per period (for output control)
   std::vector<double> rates = {-50.0};     // the well's rate from each period on
+  bool upperConstant = false;              // the whole upper aquifer at constant head
 };
 
 struct ModelRun {
@@ -69,7 +70,7 @@ struct ModelRun {
     for (int k = 1; k <= nlay; ++k) {
       bas += "INTERNAL 1 (FREE) -1\n";
       bas += (k == 1 || k == nlay) ? "-1" : "1";
-      for (int j = 2; j <= kCols; ++j) bas += " 1";
+      for (int j = 2; j <= kCols; ++j) bas += (k == 1 && s.upperConstant) ? " -1" : " 1";
       bas += "\n";
     }
     bas += "    -999.0\n";
@@ -280,6 +281,26 @@ TEST(TlkRun, CompressibleBedAgainstTheBedResolvedInThinLayers) {
   EXPECT_GT(tables.back().rows[0].cumulativeIn, 0.0);
   EXPECT_LT(std::fabs(tables.back().discrepancy[0]), 0.01);
   EXPECT_LT(std::fabs(tables.back().discrepancy[1]), 0.01);
+}
+
+// The bed between a constant-head upper aquifer and the pumped one: what the bed exchanges with
+// the constant heads is its own row, and the budget closes (the flow package, counting the face
+// too, would count that exchange twice).
+TEST(TlkRun, BedBelowConstantHeadsHasItsOwnLeakageRow) {
+  Strip s = compressibleBed();
+  s.upperConstant = true;
+  ModelRun run;
+  run.go(s);
+  ASSERT_EQ(run.result.status, 0) << run.result.err;
+  const auto tables = run.budgets();
+  ASSERT_FALSE(tables.empty());
+  const auto& t = tables.back();
+  ASSERT_EQ(t.rows[1].label, "    C.H. LEAKAGE");
+  // Water comes from the constant heads through the bed into the pumped aquifer.
+  EXPECT_GT(t.rows[1].rateIn, 0.1);
+  EXPECT_EQ(t.rows[1].rateOut, 0.0);
+  EXPECT_LT(std::fabs(t.discrepancy[0]), 0.01);
+  EXPECT_LT(std::fabs(t.discrepancy[1]), 0.01);
 }
 
 // ---------------------------------------------------------------------------------------------
