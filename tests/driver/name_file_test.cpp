@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/model.hpp"
+#include "driver/package.hpp"
 #include "driver/tiny_model.hpp"
 #include "support/e2e.hpp"
 
@@ -133,13 +135,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.label); });
 
 TEST(NameFile, UnknownPackageTypeStopsWithAClearMessage) {
+  // A file type of the slot table that no package of this build implements.
+  std::string type;
+  for (int slot = 1; slot <= kPkgSlots && type.empty(); ++slot) {
+    const std::string_view t = pkgType(slot);
+    if (!t.empty() && t != "OC" && findPackage(t) == nullptr) type = t;
+  }
+  if (type.empty()) GTEST_SKIP() << "every package type of the slot table is built in";
   TempDir dir;
-  writeTinyModel(dir, "tiny.nam", "tiny.lst", tinyBas(), "TLK 40 leak.tlk\n");
+  writeTinyModel(dir, "tiny.nam", "tiny.lst", tinyBas(), type + " 40 leak.in\n");
   RunResult r = runAquifex(dir.path(), {"tiny.nam"});
   EXPECT_NE(r.status, 0);
   auto listing = lines(dir.readText("tiny.lst"));
   ASSERT_FALSE(listing.empty());
-  EXPECT_EQ(listing.back(), " PACKAGE TYPE TLK IS NOT AVAILABLE IN THIS VERSION OF AQUIFEX");
+  EXPECT_EQ(listing.back(), " PACKAGE TYPE " + type + " IS NOT AVAILABLE IN THIS VERSION OF AQUIFEX");
 }
 
 }  // namespace
