@@ -5,10 +5,13 @@
 //   aqxpost csv FILE --period P --step S [--layer K] [--label TEXT] [--layout long|grid]
 //   aqxpost hydrograph FILE --cell K,I,J [--cell K,I,J ...] [--label TEXT]
 //   aqxpost budget LISTING
+//   aqxpost map FILE --period P --step S [--layer K] [--label TEXT] --png OUT | --svg OUT ...
+//   aqxpost netcdf --heads FILE --out OUT.nc [--drawdowns FILE] [--budget FILE] [--namefile NAM]
 //
 // Exit status: 0 done, 1 a file that cannot be read as asked, 2 a command line that is off.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -17,6 +20,8 @@
 #include <vector>
 
 #include "post/listing_budget.hpp"
+#include "post/map.hpp"
+#include "post/model_grid.hpp"
 #include "post/outputs.hpp"
 
 namespace aqx::post {
@@ -33,6 +38,11 @@ const char* kUsage =
     "  csv FILE ...       one layer or one budget term of one step as CSV\n"
     "  hydrograph FILE .. values at cells through every saved step as CSV\n"
     "  budget LISTING     every volumetric budget table of a listing file as CSV\n"
+#ifdef AQX_HAVE_PNG
+    "  map FILE ...       one layer as a PNG and/or SVG map with contours and a legend\n"
+#else
+    "  map FILE ...       one layer as an SVG map with contours and a legend\n"
+#endif
     "'aqxpost COMMAND --help' describes each command.\n";
 
 const std::map<std::string, std::string> kHelp = {
@@ -59,6 +69,22 @@ const std::map<std::string, std::string> kHelp = {
      "Writes every volumetric budget table of a listing file as CSV: period, step, total time and\n"
      "its unit, label, rates in and out, cumulative volumes in and out, and the two percent\n"
      "discrepancies, one line per budget term plus a TOTAL line per table.\n"},
+    {"map",
+     "usage: aqxpost map FILE --period P --step S [--layer K] [--label TEXT] [--png OUT] [--svg OUT]\n"
+     "                  [--interval DH] [--mask V ...] [--namefile NAM] [--width PIXELS]\n"
+     "Draws one record of a layer file (heads, drawdowns) as a map: cells coloured on a scale from\n"
+     "the lowest to the highest value (legend on the right), black contour lines at multiples of\n"
+     "--interval (default: a round interval giving about ten lines), and masked cells in grey.\n"
+     "A cell is masked when its value is one given by --mask (repeat it, e.g. the no-flow head\n"
+     "and the dry-cell head of the run), a magnitude of 1e30 or more, -999.99, or not a number.\n"
+     "--namefile reads DELR and DELC from the model's BAS and BCF files (paths in the name file\n"
+     "are taken from the name file's folder; array files named in them from the current folder)\n"
+     "so unequal cells are drawn to scale; without it every cell is square. --width is the map's\n"
+     "width in pixels (default 800). At least one of --png and --svg is needed"
+#ifndef AQX_HAVE_PNG
+     " (this build has no PNG support)"
+#endif
+     ".\n"},
 };
 
 std::string upperTrim(std::string s) {
@@ -279,6 +305,83 @@ int budgetCommand(const Args& a) {
   return 0;
 }
 
+double realOption(const Args& a, const std::string& k, double dflt) {
+  if (!a.has(k)) return dflt;
+  const std::string v = a.one(k);
+  char* end = nullptr;
+  const double x = std::strtod(v.c_str(), &end);
+  if (v.empty() || *end != '\0' || !std::isfinite(x)) throw UsageError{"option " + k + " takes a number"};
+  return x;
+}
+
+// The record of one layer at one step (with --label among several kinds).
+LayerRecord pickLayer(const Args& a, const std::string& bytes) {
+  const int period = integerOption(a, "--period", 0, true);
+  const int step = integerOption(a, "--step", 0, true);
+  const int layer = integerOption(a, "--layer", 1, false);
+  const std::string label = upperTrim(a.one("--label"));
+  if (detectKind(bytes) != FileKind::Layer) throw UsageError{"map reads layer files (heads, drawdowns, ...)"};
+  for (LayerRecord& r : readLayerFile(bytes)) {
+    if (r.kper != period || r.kstep != step || r.layer != layer) continue;
+    if (!label.empty() && upperTrim(r.label) != label) continue;
+    return std::move(r);
+  }
+  throw FileError("no record of layer " + std::to_string(layer) + " at period " + std::to_string(period) +
+                  ", step " + std::to_string(step));
+}
+
+int mapCommand(const Args& a) {
+  const std::string file = onlyFile(a);
+  const std::string png = a.one("--png"), svg = a.one("--svg");
+  if (png.empty() && svg.empty()) throw UsageError{"map needs --png OUT or --svg OUT"};
+#ifndef AQX_HAVE_PNG
+  if (!png.empty()) throw UsageError{"this build of aqxpost has no PNG support"};
+#endif
+  LayerRecord r = pickLayer(a, readFileBytes(file));
+  MapInput in;
+  in.ncol = r.ncol;
+  in.nrow = r.nrow;
+  in.values = std::move(r.values);
+  in.interval = realOption(a, "--interval", 0.0);
+  if (in.interval < 0.0) throw UsageError{"--interval must be positive"};
+  in.width = integerOption(a, "--width", 800, false);
+  if (a.has("--mask"))
+    for (const std::string& m : a.options.at("--mask")) {
+      char* end = nullptr;
+      const float v = std::strtof(m.c_str(), &end);
+      if (m.empty() || *end != '\0') throw UsageError{"--mask takes a number: " + m};
+      in.maskValues.push_back(v);
+    }
+  in.title = upperTrim(r.label) + ", layer " + std::to_string(r.layer) + ", period " +
+             std::to_string(r.kper) + ", step " + std::to_string(r.kstep);
+  if (a.has("--namefile")) {
+    const ModelGrid g = readModelGrid(a.one("--namefile"));
+    if (g.ncol != r.ncol || g.nrow != r.nrow)
+      throw FileError("the model has " + std::to_string(g.nrow) + " rows and " + std::to_string(g.ncol) +
+                      " columns, the layer record " + std::to_string(r.nrow) + " and " +
+                      std::to_string(r.ncol));
+    in.delr = g.delr;
+    in.delc = g.delc;
+  }
+  MapLayout layout;
+  try {
+    layout = layoutMap(in);
+  } catch (const std::invalid_argument& e) {
+    throw UsageError{e.what()};
+  }
+#ifdef AQX_HAVE_PNG
+  if (!png.empty()) writePng(renderRaster(in, layout), png);
+#endif
+  if (!svg.empty()) {
+    std::FILE* f = std::fopen(svg.c_str(), "wb");
+    if (!f) throw FileError("cannot write " + svg);
+    const std::string text = renderSvg(in, layout);
+    const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (std::fclose(f) != 0 || !ok) throw FileError("cannot write " + svg);
+  }
+  return 0;
+}
+
 int run(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
     std::cout << kUsage;
@@ -296,6 +399,10 @@ int run(int argc, char** argv) {
   if (command == "csv")
     return csvCommand(parse(argc, argv, 2, {"--period", "--step", "--layer", "--label", "--layout"}));
   if (command == "hydrograph") return hydrographCommand(parse(argc, argv, 2, {"--cell", "--label"}));
+  if (command == "map")
+    return mapCommand(parse(argc, argv, 2,
+                            {"--period", "--step", "--layer", "--label", "--png", "--svg", "--interval",
+                             "--mask", "--namefile", "--width"}));
   return budgetCommand(parse(argc, argv, 2, {}));
 }
 
