@@ -22,6 +22,9 @@
 #include "post/listing_budget.hpp"
 #include "post/map.hpp"
 #include "post/model_grid.hpp"
+#ifdef AQX_HAVE_NETCDF
+#include "post/netcdf_export.hpp"
+#endif
 #include "post/outputs.hpp"
 
 namespace aqx::post {
@@ -42,6 +45,9 @@ const char* kUsage =
     "  map FILE ...       one layer as a PNG and/or SVG map with contours and a legend\n"
 #else
     "  map FILE ...       one layer as an SVG map with contours and a legend\n"
+#endif
+#ifdef AQX_HAVE_NETCDF
+    "  netcdf ...         heads, drawdowns and cell-by-cell terms of a run as one NetCDF-4 file\n"
 #endif
     "'aqxpost COMMAND --help' describes each command.\n";
 
@@ -85,6 +91,21 @@ const std::map<std::string, std::string> kHelp = {
      " (this build has no PNG support)"
 #endif
      ".\n"},
+#ifdef AQX_HAVE_NETCDF
+    {"netcdf",
+     "usage: aqxpost netcdf --out OUT.nc [--heads FILE] [--drawdowns FILE] [--budget FILE]\n"
+     "                     [--namefile NAM] [--mask V ...] [--length-unit UNIT]\n"
+     "Writes the records of a run into one NetCDF-4 file following the CF conventions (CF-1.8):\n"
+     "dimensions time, layer, row, column with coordinate variables of those names; variables\n"
+     "head and drawdown, and one variable per cell-by-cell term (its label in lower case with\n"
+     "'_' for blanks, e.g. flow_right_face), all float (time, layer, row, column). Head and\n"
+     "drawdown values that mark a cell without a head (the values given by --mask, a magnitude of\n"
+     "1e30 or more, -999.99, not a number) are stored as the _FillValue 9.96921e36; flows are\n"
+     "kept as written. With --namefile, row and column hold cell-centre distances from DELR and\n"
+     "DELC (row from the outer edge of the last row, so north is up), the time unit comes from\n"
+     "the basic package and lengths are in --length-unit (default m); without it cells are 1 x 1\n"
+     "and units are \"1\". At least one of --heads, --drawdowns, --budget is needed.\n"},
+#endif
 };
 
 std::string upperTrim(std::string s) {
@@ -314,6 +335,19 @@ double realOption(const Args& a, const std::string& k, double dflt) {
   return x;
 }
 
+// The values of every --mask option.
+std::vector<float> maskOption(const Args& a) {
+  std::vector<float> values;
+  if (a.has("--mask"))
+    for (const std::string& m : a.options.at("--mask")) {
+      char* end = nullptr;
+      const float v = std::strtof(m.c_str(), &end);
+      if (m.empty() || *end != '\0') throw UsageError{"--mask takes a number: " + m};
+      values.push_back(v);
+    }
+  return values;
+}
+
 // The record of one layer at one step (with --label among several kinds).
 LayerRecord pickLayer(const Args& a, const std::string& bytes) {
   const int period = integerOption(a, "--period", 0, true);
@@ -345,13 +379,7 @@ int mapCommand(const Args& a) {
   in.interval = realOption(a, "--interval", 0.0);
   if (in.interval < 0.0) throw UsageError{"--interval must be positive"};
   in.width = integerOption(a, "--width", 800, false);
-  if (a.has("--mask"))
-    for (const std::string& m : a.options.at("--mask")) {
-      char* end = nullptr;
-      const float v = std::strtof(m.c_str(), &end);
-      if (m.empty() || *end != '\0') throw UsageError{"--mask takes a number: " + m};
-      in.maskValues.push_back(v);
-    }
+  in.maskValues = maskOption(a);
   in.title = upperTrim(r.label) + ", layer " + std::to_string(r.layer) + ", period " +
              std::to_string(r.kper) + ", step " + std::to_string(r.kstep);
   if (a.has("--namefile")) {
@@ -382,6 +410,45 @@ int mapCommand(const Args& a) {
   return 0;
 }
 
+#ifdef AQX_HAVE_NETCDF
+int netcdfCommand(const Args& a) {
+  if (!a.positional.empty()) throw UsageError{"netcdf takes its files as options"};
+  const std::string out = a.one("--out");
+  if (out.empty()) throw UsageError{"netcdf needs --out OUT.nc"};
+  if (!a.has("--heads") && !a.has("--drawdowns") && !a.has("--budget"))
+    throw UsageError{"netcdf needs --heads, --drawdowns or --budget"};
+  NetcdfInput in;
+  auto layers = [&](const std::string& option) {
+    if (!a.has(option)) return std::vector<LayerRecord>{};
+    const std::string bytes = readFileBytes(a.one(option));
+    if (detectKind(bytes) != FileKind::Layer) throw FileError(a.one(option) + " is not a layer file");
+    return readLayerFile(bytes);
+  };
+  in.heads = layers("--heads");
+  in.drawdowns = layers("--drawdowns");
+  if (a.has("--budget")) {
+    const std::string bytes = readFileBytes(a.one("--budget"));
+    if (detectKind(bytes) != FileKind::Budget)
+      throw FileError(a.one("--budget") + " is not a cell-by-cell file");
+    in.budget = readBudgetFile(bytes);
+  }
+  in.maskValues = maskOption(a);
+  in.lengthUnit = a.one("--length-unit", "m");
+  ModelGrid grid;
+  if (a.has("--namefile")) {
+    grid = readModelGrid(a.one("--namefile"));
+    in.grid = &grid;
+    static const char* const kPlural[] = {"1", "seconds", "minutes", "hours", "days", "years"};
+    static const char* const kSingle[] = {"", "s", "min", "h", "day", "year"};
+    in.timeUnit = kPlural[grid.timeUnit];
+    in.rateTimeUnit = kSingle[grid.timeUnit];
+    in.title = a.one("--namefile");
+  }
+  writeNetcdf(in, out);
+  return 0;
+}
+#endif
+
 int run(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
     std::cout << kUsage;
@@ -403,6 +470,12 @@ int run(int argc, char** argv) {
     return mapCommand(parse(argc, argv, 2,
                             {"--period", "--step", "--layer", "--label", "--png", "--svg", "--interval",
                              "--mask", "--namefile", "--width"}));
+#ifdef AQX_HAVE_NETCDF
+  if (command == "netcdf")
+    return netcdfCommand(
+        parse(argc, argv, 2,
+              {"--out", "--heads", "--drawdowns", "--budget", "--namefile", "--mask", "--length-unit"}));
+#endif
   return budgetCommand(parse(argc, argv, 2, {}));
 }
 

@@ -95,6 +95,8 @@ ModelGrid readModelGrid(const std::string& nameFile) {
     g.nlay = field(0);
     g.nrow = field(1);
     g.ncol = field(2);
+    g.timeUnit = field(4);
+    if (g.timeUnit < 0 || g.timeUnit > 5) g.timeUnit = 0;
     if (g.nlay < 1 || g.nrow < 1 || g.ncol < 1 || g.nlay > 200 || g.nrow > 100000000 / g.ncol)
       throw FileError(bas + ": grid sizes out of range");
   }

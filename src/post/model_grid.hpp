@@ -12,6 +12,7 @@ namespace aqx::post {
 
 struct ModelGrid {
   int nlay = 0, nrow = 0, ncol = 0;
+  int timeUnit = 0;          // ITMUNI: 0 undefined, 1 seconds, 2 minutes, 3 hours, 4 days, 5 years
   std::vector<double> delr;  // ncol widths along a row
   std::vector<double> delc;  // nrow widths along a column
 };
