@@ -144,7 +144,8 @@ std::vector<double> contourLevels(double lo, double hi, double interval) {
   }
   if ((hi - lo) / interval > 1000.0)
     throw std::invalid_argument("the contour interval gives more than 1000 lines");
-  for (double k = std::ceil(lo / interval); k * interval <= hi; k += 1.0) levels.push_back(k * interval);
+  for (double k = std::ceil(lo / interval); k * interval <= hi && levels.size() <= 1001; k += 1.0)
+    levels.push_back(k * interval);
   return levels;
 }
 
@@ -163,6 +164,8 @@ MapLayout layoutMap(const MapInput& in) {
   const double scale = in.width / sx;
   L.mapWidth = in.width;
   L.mapHeight = static_cast<int>(std::clamp(std::lround(sy * scale), 1L, 20000L));
+  if (static_cast<double>(L.mapWidth) * L.mapHeight > 64e6)
+    throw std::invalid_argument("the map would exceed 64 million pixels: give a smaller --width");
   const double yscale = L.mapHeight / sy;
   L.xEdge.assign(1, 0.0);
   L.yEdge.assign(1, 0.0);
