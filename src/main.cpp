@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "driver/model.hpp"
+#include "driver/progress.hpp"
 #include "driver/simulation.hpp"
 #include "io/record.hpp"
 
@@ -91,12 +92,14 @@ void usage(std::FILE* to) {
                "  Simulates ground-water flow for the model described by a name file.\n"
                "  With aquifex.bf in the working folder, runs each name file it lists and\n"
                "  reports in aqxbatch.rpt; otherwise asks for the name file, unless NAMEFILE is given.\n"
+               "  --quiet    no progress line on standard error (shown only on a terminal)\n"
                "  --help     show this text\n"
                "  --version  show the program version\n");
 }
 
 // The diagnostic of an I/O failure: its kind, unit, file and input line when known.
 void reportIoError(const aqx::io::IoError& e) {
+  aqx::progress::finish();
   std::string where;
   if (e.unit() >= 0) where += " on unit " + std::to_string(e.unit());
   if (!e.file().empty()) where += ", file '" + e.file() + "'";
@@ -106,6 +109,18 @@ void reportIoError(const aqx::io::IoError& e) {
 }
 
 int run(int argc, char** argv) {
+  // --quiet may stand anywhere; the other arguments are read as if it were not there.
+  bool quiet = false;
+  int kept = 1;
+  for (int n = 1; n < argc; ++n) {
+    if (std::string_view(argv[n]) == "--quiet") {
+      quiet = true;
+    } else {
+      argv[kept++] = argv[n];
+    }
+  }
+  argc = kept;
+  aqx::progress::enable(!quiet && aqx::progress::stderrIsTerminal());
   if (argc > 2) {
     usage(stderr);
     return 2;
@@ -138,17 +153,21 @@ int main(int argc, char** argv) {
   try {
     status = run(argc, argv);
   } catch (const aqx::io::RunStop& stop) {
+    aqx::progress::finish();
     status = stop.status;
   } catch (const aqx::io::IoError& e) {
     reportIoError(e);
     status = 3;
   } catch (const std::bad_alloc&) {
+    aqx::progress::finish();
     std::fprintf(stderr, "aquifex: out of memory\n");
     status = 4;
   } catch (const std::exception& e) {
+    aqx::progress::finish();
     std::fprintf(stderr, "aquifex: internal error: %s\n", e.what());
     status = 5;
   }
+  aqx::progress::finish();
   // Close every unit so that files keep everything written before the end, whatever it was.
   try {
     aqx::io::closeAll();

@@ -10,6 +10,7 @@
 
 #include "bas/bas.hpp"
 #include "driver/package.hpp"
+#include "driver/progress.hpp"
 #include "driver/work_array.hpp"
 #include "io/record.hpp"
 
@@ -137,6 +138,7 @@ void Simulation::timeStep() {
     call(kFormulate);
     call(kSolve);
     if (usesPcg) pcgClosureRule(m_);
+    progress::update(m_.KPERIOD, m_.NPERIOD, m_.KSTEP, m_.NSTEPS, kiter);
     if (m_.CONVERGED == 1) break;
   }
   // The loop can only end with CONVERGED 0 when its iterations ran out.

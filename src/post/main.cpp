@@ -5,10 +5,13 @@
 //   aqxpost csv FILE --period P --step S [--layer K] [--label TEXT] [--layout long|grid]
 //   aqxpost hydrograph FILE --cell K,I,J [--cell K,I,J ...] [--label TEXT]
 //   aqxpost budget LISTING
+//   aqxpost map FILE --period P --step S [--layer K] [--label TEXT] --png OUT | --svg OUT ...
+//   aqxpost netcdf --heads FILE --out OUT.nc [--drawdowns FILE] [--budget FILE] [--namefile NAM]
 //
 // Exit status: 0 done, 1 a file that cannot be read as asked, 2 a command line that is off.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -17,6 +20,11 @@
 #include <vector>
 
 #include "post/listing_budget.hpp"
+#include "post/map.hpp"
+#include "post/model_grid.hpp"
+#ifdef AQX_HAVE_NETCDF
+#include "post/netcdf_export.hpp"
+#endif
 #include "post/outputs.hpp"
 
 namespace aqx::post {
@@ -33,6 +41,14 @@ const char* kUsage =
     "  csv FILE ...       one layer or one budget term of one step as CSV\n"
     "  hydrograph FILE .. values at cells through every saved step as CSV\n"
     "  budget LISTING     every volumetric budget table of a listing file as CSV\n"
+#ifdef AQX_HAVE_PNG
+    "  map FILE ...       one layer as a PNG and/or SVG map with contours and a legend\n"
+#else
+    "  map FILE ...       one layer as an SVG map with contours and a legend\n"
+#endif
+#ifdef AQX_HAVE_NETCDF
+    "  netcdf ...         heads, drawdowns and cell-by-cell terms of a run as one NetCDF-4 file\n"
+#endif
     "'aqxpost COMMAND --help' describes each command.\n";
 
 const std::map<std::string, std::string> kHelp = {
@@ -59,6 +75,37 @@ const std::map<std::string, std::string> kHelp = {
      "Writes every volumetric budget table of a listing file as CSV: period, step, total time and\n"
      "its unit, label, rates in and out, cumulative volumes in and out, and the two percent\n"
      "discrepancies, one line per budget term plus a TOTAL line per table.\n"},
+    {"map",
+     "usage: aqxpost map FILE --period P --step S [--layer K] [--label TEXT] [--png OUT] [--svg OUT]\n"
+     "                  [--interval DH] [--mask V ...] [--namefile NAM] [--width PIXELS]\n"
+     "Draws one record of a layer file (heads, drawdowns) as a map: cells coloured on a scale from\n"
+     "the lowest to the highest value (legend on the right), black contour lines at multiples of\n"
+     "--interval (default: a round interval giving about ten lines), and masked cells in grey.\n"
+     "A cell is masked when its value is one given by --mask (repeat it, e.g. the no-flow head\n"
+     "and the dry-cell head of the run), a magnitude of 1e30 or more, -999.99, or not a number.\n"
+     "--namefile reads DELR and DELC from the model's BAS and BCF files (paths in the name file\n"
+     "are taken from the name file's folder; array files named in them from the current folder)\n"
+     "so unequal cells are drawn to scale; without it every cell is square. --width is the map's\n"
+     "width in pixels (default 800). At least one of --png and --svg is needed"
+#ifndef AQX_HAVE_PNG
+     " (this build has no PNG support)"
+#endif
+     ".\n"},
+#ifdef AQX_HAVE_NETCDF
+    {"netcdf",
+     "usage: aqxpost netcdf --out OUT.nc [--heads FILE] [--drawdowns FILE] [--budget FILE]\n"
+     "                     [--namefile NAM] [--mask V ...] [--length-unit UNIT]\n"
+     "Writes the records of a run into one NetCDF-4 file following the CF conventions (CF-1.8):\n"
+     "dimensions time, layer, row, column with coordinate variables of those names; variables\n"
+     "head and drawdown, and one variable per cell-by-cell term (its label in lower case with\n"
+     "'_' for blanks, e.g. flow_right_face), all float (time, layer, row, column). Head and\n"
+     "drawdown values that mark a cell without a head (the values given by --mask, a magnitude of\n"
+     "1e30 or more, -999.99, not a number) are stored as the _FillValue 9.96921e36; flows are\n"
+     "kept as written. With --namefile, row and column hold cell-centre distances from DELR and\n"
+     "DELC (row from the outer edge of the last row, so north is up), the time unit comes from\n"
+     "the basic package and lengths are in --length-unit (default m); without it cells are 1 x 1\n"
+     "and units are \"1\". At least one of --heads, --drawdowns, --budget is needed.\n"},
+#endif
 };
 
 std::string upperTrim(std::string s) {
@@ -279,6 +326,129 @@ int budgetCommand(const Args& a) {
   return 0;
 }
 
+double realOption(const Args& a, const std::string& k, double dflt) {
+  if (!a.has(k)) return dflt;
+  const std::string v = a.one(k);
+  char* end = nullptr;
+  const double x = std::strtod(v.c_str(), &end);
+  if (v.empty() || *end != '\0' || !std::isfinite(x)) throw UsageError{"option " + k + " takes a number"};
+  return x;
+}
+
+// The values of every --mask option.
+std::vector<float> maskOption(const Args& a) {
+  std::vector<float> values;
+  if (a.has("--mask"))
+    for (const std::string& m : a.options.at("--mask")) {
+      char* end = nullptr;
+      const float v = std::strtof(m.c_str(), &end);
+      if (m.empty() || *end != '\0') throw UsageError{"--mask takes a number: " + m};
+      values.push_back(v);
+    }
+  return values;
+}
+
+// The record of one layer at one step (with --label among several kinds).
+LayerRecord pickLayer(const Args& a, const std::string& bytes) {
+  const int period = integerOption(a, "--period", 0, true);
+  const int step = integerOption(a, "--step", 0, true);
+  const int layer = integerOption(a, "--layer", 1, false);
+  const std::string label = upperTrim(a.one("--label"));
+  if (detectKind(bytes) != FileKind::Layer) throw UsageError{"map reads layer files (heads, drawdowns, ...)"};
+  for (LayerRecord& r : readLayerFile(bytes)) {
+    if (r.kper != period || r.kstep != step || r.layer != layer) continue;
+    if (!label.empty() && upperTrim(r.label) != label) continue;
+    return std::move(r);
+  }
+  throw FileError("no record of layer " + std::to_string(layer) + " at period " + std::to_string(period) +
+                  ", step " + std::to_string(step));
+}
+
+int mapCommand(const Args& a) {
+  const std::string file = onlyFile(a);
+  const std::string png = a.one("--png"), svg = a.one("--svg");
+  if (png.empty() && svg.empty()) throw UsageError{"map needs --png OUT or --svg OUT"};
+#ifndef AQX_HAVE_PNG
+  if (!png.empty()) throw UsageError{"this build of aqxpost has no PNG support"};
+#endif
+  LayerRecord r = pickLayer(a, readFileBytes(file));
+  MapInput in;
+  in.ncol = r.ncol;
+  in.nrow = r.nrow;
+  in.values = std::move(r.values);
+  in.interval = realOption(a, "--interval", 0.0);
+  if (in.interval < 0.0) throw UsageError{"--interval must be positive"};
+  in.width = integerOption(a, "--width", 800, false);
+  in.maskValues = maskOption(a);
+  in.title = upperTrim(r.label) + ", layer " + std::to_string(r.layer) + ", period " +
+             std::to_string(r.kper) + ", step " + std::to_string(r.kstep);
+  if (a.has("--namefile")) {
+    const ModelGrid g = readModelGrid(a.one("--namefile"));
+    if (g.ncol != r.ncol || g.nrow != r.nrow)
+      throw FileError("the model has " + std::to_string(g.nrow) + " rows and " + std::to_string(g.ncol) +
+                      " columns, the layer record " + std::to_string(r.nrow) + " and " +
+                      std::to_string(r.ncol));
+    in.delr = g.delr;
+    in.delc = g.delc;
+  }
+  MapLayout layout;
+  try {
+    layout = layoutMap(in);
+  } catch (const std::invalid_argument& e) {
+    throw UsageError{e.what()};
+  }
+#ifdef AQX_HAVE_PNG
+  if (!png.empty()) writePng(renderRaster(in, layout), png);
+#endif
+  if (!svg.empty()) {
+    std::FILE* f = std::fopen(svg.c_str(), "wb");
+    if (!f) throw FileError("cannot write " + svg);
+    const std::string text = renderSvg(in, layout);
+    const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (std::fclose(f) != 0 || !ok) throw FileError("cannot write " + svg);
+  }
+  return 0;
+}
+
+#ifdef AQX_HAVE_NETCDF
+int netcdfCommand(const Args& a) {
+  if (!a.positional.empty()) throw UsageError{"netcdf takes its files as options"};
+  const std::string out = a.one("--out");
+  if (out.empty()) throw UsageError{"netcdf needs --out OUT.nc"};
+  if (!a.has("--heads") && !a.has("--drawdowns") && !a.has("--budget"))
+    throw UsageError{"netcdf needs --heads, --drawdowns or --budget"};
+  NetcdfInput in;
+  auto layers = [&](const std::string& option) {
+    if (!a.has(option)) return std::vector<LayerRecord>{};
+    const std::string bytes = readFileBytes(a.one(option));
+    if (detectKind(bytes) != FileKind::Layer) throw FileError(a.one(option) + " is not a layer file");
+    return readLayerFile(bytes);
+  };
+  in.heads = layers("--heads");
+  in.drawdowns = layers("--drawdowns");
+  if (a.has("--budget")) {
+    const std::string bytes = readFileBytes(a.one("--budget"));
+    if (detectKind(bytes) != FileKind::Budget)
+      throw FileError(a.one("--budget") + " is not a cell-by-cell file");
+    in.budget = readBudgetFile(bytes);
+  }
+  in.maskValues = maskOption(a);
+  in.lengthUnit = a.one("--length-unit", "m");
+  ModelGrid grid;
+  if (a.has("--namefile")) {
+    grid = readModelGrid(a.one("--namefile"));
+    in.grid = &grid;
+    static const char* const kPlural[] = {"1", "seconds", "minutes", "hours", "days", "years"};
+    static const char* const kSingle[] = {"", "s", "min", "h", "day", "year"};
+    in.timeUnit = kPlural[grid.timeUnit];
+    in.rateTimeUnit = kSingle[grid.timeUnit];
+    in.title = a.one("--namefile");
+  }
+  writeNetcdf(in, out);
+  return 0;
+}
+#endif
+
 int run(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
     std::cout << kUsage;
@@ -296,6 +466,16 @@ int run(int argc, char** argv) {
   if (command == "csv")
     return csvCommand(parse(argc, argv, 2, {"--period", "--step", "--layer", "--label", "--layout"}));
   if (command == "hydrograph") return hydrographCommand(parse(argc, argv, 2, {"--cell", "--label"}));
+  if (command == "map")
+    return mapCommand(parse(argc, argv, 2,
+                            {"--period", "--step", "--layer", "--label", "--png", "--svg", "--interval",
+                             "--mask", "--namefile", "--width"}));
+#ifdef AQX_HAVE_NETCDF
+  if (command == "netcdf")
+    return netcdfCommand(
+        parse(argc, argv, 2,
+              {"--out", "--heads", "--drawdowns", "--budget", "--namefile", "--mask", "--length-unit"}));
+#endif
   return budgetCommand(parse(argc, argv, 2, {}));
 }
 
