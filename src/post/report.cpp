@@ -60,7 +60,7 @@ std::string num(double v, const char* fmt = "%.6g") {
   return buf;
 }
 
-std::string base64(const std::string& bytes) {
+[[maybe_unused]] std::string base64(const std::string& bytes) {
   static const char* const kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string o;
   o.reserve((bytes.size() + 2) / 3 * 4);
