@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" --target aquifex
+cmake --build build -j"$(nproc)" --target aquifex aqxpost
 run=build/demo-run
 rm -rf "$run"
 cp -r examples/demo "$run"
@@ -16,3 +16,6 @@ echo "Listing file: $listing"
 echo "Closing budget of the run:"
 # The last volumetric budget table and the time summary after it.
 awk '/VOLUMETRIC BUDGET FOR ENTIRE MODEL/ {buf=""; keep=1} keep {buf=buf $0 "\n"} END {printf "%s", buf}' "$listing" | tr -d '\r'
+(cd "$run" && ../bin/aqxpost report demo.nam --out report.html)
+echo
+echo "Run report: $(cd "$run" && pwd)/report.html"

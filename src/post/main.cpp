@@ -7,6 +7,7 @@
 //   aqxpost budget LISTING
 //   aqxpost map FILE --period P --step S [--layer K] [--label TEXT] --png OUT | --svg OUT ...
 //   aqxpost netcdf --heads FILE --out OUT.nc [--drawdowns FILE] [--budget FILE] [--namefile NAM]
+//   aqxpost report NAMEFILE [--out FILE]
 //
 // Exit status: 0 done, 1 a file that cannot be read as asked, 2 a command line that is off.
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include "post/netcdf_export.hpp"
 #endif
 #include "post/outputs.hpp"
+#include "post/report.hpp"
 
 namespace aqx::post {
 namespace {
@@ -49,6 +51,7 @@ const char* kUsage =
 #ifdef AQX_HAVE_NETCDF
     "  netcdf ...         heads, drawdowns and cell-by-cell terms of a run as one NetCDF-4 file\n"
 #endif
+    "  report NAMEFILE    one self-contained HTML page of a finished run\n"
     "'aqxpost COMMAND --help' describes each command.\n";
 
 const std::map<std::string, std::string> kHelp = {
@@ -91,6 +94,21 @@ const std::map<std::string, std::string> kHelp = {
      " (this build has no PNG support)"
 #endif
      ".\n"},
+    {"report",
+     "usage: aqxpost report NAMEFILE [--out FILE]\n"
+     "Writes one self-contained HTML page of a finished run (default report.html): the model's\n"
+     "grid, the files of its name file and its stress periods; the water balance of every budget\n"
+     "table of the listing as a chart and a table; percent discrepancy and solver iterations per\n"
+     "time step; a head map of every layer at the last saved step; and the head through time at\n"
+     "the cells of the WEL file's wells. The listing is the name file's LIST entry, the head file\n"
+     "the DATA entry on the OC file's HEAD SAVE UNIT (no maps or hydrographs without one). Charts\n"
+     "are inline SVG and maps embedded "
+#ifdef AQX_HAVE_PNG
+     "PNG"
+#else
+     "SVG (this build has no PNG support)"
+#endif
+     " images, so the page opens in a browser with no other file.\n"},
 #ifdef AQX_HAVE_NETCDF
     {"netcdf",
      "usage: aqxpost netcdf --out OUT.nc [--heads FILE] [--drawdowns FILE] [--budget FILE]\n"
@@ -410,6 +428,16 @@ int mapCommand(const Args& a) {
   return 0;
 }
 
+int reportCommand(const Args& a) {
+  const std::string page = buildReport(onlyFile(a));
+  const std::string out = a.one("--out", "report.html");
+  std::FILE* f = std::fopen(out.c_str(), "wb");
+  if (!f) throw FileError("cannot write " + out);
+  const bool ok = std::fwrite(page.data(), 1, page.size(), f) == page.size();
+  if (std::fclose(f) != 0 || !ok) throw FileError("cannot write " + out);
+  return 0;
+}
+
 #ifdef AQX_HAVE_NETCDF
 int netcdfCommand(const Args& a) {
   if (!a.positional.empty()) throw UsageError{"netcdf takes its files as options"};
@@ -470,6 +498,7 @@ int run(int argc, char** argv) {
     return mapCommand(parse(argc, argv, 2,
                             {"--period", "--step", "--layer", "--label", "--png", "--svg", "--interval",
                              "--mask", "--namefile", "--width"}));
+  if (command == "report") return reportCommand(parse(argc, argv, 2, {"--out"}));
 #ifdef AQX_HAVE_NETCDF
   if (command == "netcdf")
     return netcdfCommand(

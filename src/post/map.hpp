@@ -63,5 +63,7 @@ std::string renderSvg(const MapInput& in, const MapLayout& layout);
 // Writes the raster as an 8-bit RGB PNG (FileError when the file cannot be written). Present only
 // when the tool is built with libpng.
 void writePng(const Raster& raster, const std::string& path);
+// The same PNG image as bytes in memory (for pages that embed it).
+std::string encodePng(const Raster& raster);
 
 }  // namespace aqx::post

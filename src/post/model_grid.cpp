@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <span>
@@ -27,11 +28,11 @@ std::string upper(std::string s) {
   return s;
 }
 
-struct Entry {
-  std::string type, path;
-};
+using Entry = NameEntry;
 
-std::vector<Entry> readNames(const std::string& nameFile) {
+}  // namespace
+
+std::vector<NameEntry> readNameFile(const std::string& nameFile) {
   std::ifstream in(nameFile);
   if (!in) throw FileError("cannot open the name file " + nameFile);
   const std::filesystem::path base = std::filesystem::path(nameFile).parent_path();
@@ -45,10 +46,12 @@ std::vector<Entry> readNames(const std::string& nameFile) {
     if (!(words >> unit >> path)) continue;
     std::filesystem::path p(path);
     if (p.is_relative() && !base.empty()) p = base / p;
-    entries.push_back({upper(type), p.string()});
+    entries.push_back({upper(type), std::atoi(unit.c_str()), p.string()});
   }
   return entries;
 }
+
+namespace {
 
 std::string pathOf(const std::vector<Entry>& entries, const std::string& type) {
   for (const Entry& e : entries)
@@ -59,7 +62,7 @@ std::string pathOf(const std::vector<Entry>& entries, const std::string& type) {
 }  // namespace
 
 ModelGrid readModelGrid(const std::string& nameFile) {
-  const std::vector<Entry> entries = readNames(nameFile);
+  const std::vector<Entry> entries = readNameFile(nameFile);
   const std::string bas = pathOf(entries, "BAS");
   const std::string bcf = pathOf(entries, "BCF");
   if (bas.empty()) throw FileError("the name file " + nameFile + " names no BAS file");
@@ -95,6 +98,7 @@ ModelGrid readModelGrid(const std::string& nameFile) {
     g.nlay = field(0);
     g.nrow = field(1);
     g.ncol = field(2);
+    g.nper = field(3);
     g.timeUnit = field(4);
     if (g.timeUnit < 0 || g.timeUnit > 5) g.timeUnit = 0;
     if (g.nlay < 1 || g.nrow < 1 || g.ncol < 1 || g.nlay > 200 || g.nrow > 100000000 / g.ncol)

@@ -12,10 +12,21 @@ namespace aqx::post {
 
 struct ModelGrid {
   int nlay = 0, nrow = 0, ncol = 0;
+  int nper = 0;              // stress periods
   int timeUnit = 0;          // ITMUNI: 0 undefined, 1 seconds, 2 minutes, 3 hours, 4 days, 5 years
   std::vector<double> delr;  // ncol widths along a row
   std::vector<double> delc;  // nrow widths along a column
 };
+
+// One entry of a name file: file type (upper case), unit and path (relative paths taken from the
+// name file's folder). Comment lines and lines without a path are left out.
+struct NameEntry {
+  std::string type;
+  int unit = 0;
+  std::string path;
+};
+// FileError when the name file cannot be opened.
+std::vector<NameEntry> readNameFile(const std::string& nameFile);
 
 // FileError with a message when a file is missing or its records cannot be read.
 ModelGrid readModelGrid(const std::string& nameFile);
