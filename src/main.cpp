@@ -94,7 +94,9 @@ void usage(std::FILE* to) {
                "  reports in aqxbatch.rpt; otherwise asks for the name file, unless NAMEFILE is given.\n"
                "  --quiet    no progress line on standard error (shown only on a terminal)\n"
                "  --help     show this text\n"
-               "  --version  show the program version\n");
+               "  --version  show the program version\n"
+               "The modeller's guide (every input file, the listing, the binary outputs and the\n"
+               "aqxpost tool) is docs/guide/README.md in the Aquifex source tree.\n");
 }
 
 // The diagnostic of an I/O failure: its kind, unit, file and input line when known.

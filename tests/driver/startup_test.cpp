@@ -101,6 +101,7 @@ TEST(CommandLine, NameFileArgumentHelpAndVersion) {
   RunResult help = runAquifex(dir.path(), {"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: aquifex"), std::string::npos);
+  EXPECT_NE(help.out.find("docs/guide/README.md"), std::string::npos);
   RunResult version = runAquifex(dir.path(), {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("aquifex ", 0), 0u);
