@@ -42,6 +42,9 @@ class Pcg2Package : public Package {
   const int* INNERRCELL() const { return rcell_; }
   const int* INNERFIRST() const { return first_; }
 
+  // Lets the tests drive single kernels, to compare the fast triangular solves with a plain form.
+  friend struct Pcg2KernelProbe;
+
  private:
   // The largest head change and residual of one inner iteration (scaled back when the matrix
   // is scaled) with their cells, and the first cells whose change or residual is not a finite
