@@ -1,0 +1,89 @@
+// Runs the bundled examples 06 to 10 and checks each against the numbers its README promises.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "support/binary_files.hpp"
+#include "support/budget_listing.hpp"
+#include "support/e2e.hpp"
+#include "support/example_check.hpp"
+
+namespace aqx::test {
+namespace {
+
+// An example copied into a scratch folder and run there with one name file.
+struct ExampleRun {
+  TempDir dir;
+  RunResult result;
+  std::vector<ListedBudget> budgets;
+
+  ExampleRun(const std::string& name, const std::string& nameFile) {
+    copyExample(name, dir.path());
+    run(nameFile);
+  }
+  void run(const std::string& nameFile) {
+    result = runAquifex(dir.path(), {nameFile}, "", {60, 0});
+    const std::string lst = nameFile.substr(0, nameFile.rfind('.')) + ".lst";
+    budgets = dir.exists(lst) ? listedBudgets(dir.readText(lst)) : std::vector<ListedBudget>{};
+  }
+  std::vector<LayerRecord> heads(const std::string& file) const { return readLayerFile(dir.readBytes(file)); }
+  std::vector<BudgetRecord> cellFlows(const std::string& file) const {
+    return readBudgetFile(dir.readBytes(file));
+  }
+};
+
+// The run ended well and every budget it printed closes.
+void expectSoundRun(const ExampleRun& r) {
+  ASSERT_EQ(r.result.status, 0) << r.result.out << r.result.err;
+  ASSERT_FALSE(r.budgets.empty());
+  for (const ListedBudget& b : r.budgets) {
+    EXPECT_LT(std::fabs(b.discrepancyVolume), 0.1) << "period " << b.kper << " step " << b.kstep;
+    EXPECT_LT(std::fabs(b.discrepancyRate), 0.1) << "period " << b.kper << " step " << b.kstep;
+  }
+}
+
+void expectCheck(const std::string& example, const std::string& what, double measured) {
+  const ExampleCheck c = exampleCheck(example, what);
+  EXPECT_NEAR(measured, c.value, c.tolerance) << what;
+}
+
+// Head of (layer, row, column) in the last record of that layer.
+double lastHead(const std::vector<LayerRecord>& heads, int layer, int row, int column) {
+  for (auto r = heads.rbegin(); r != heads.rend(); ++r) {
+    if (r->layer == layer) return r->at(row, column);
+  }
+  ADD_FAILURE() << "no head record for layer " << layer;
+  return std::nan("");
+}
+
+const BudgetRecord* findRecord(const std::vector<BudgetRecord>& records, const std::string& label, int kper,
+                               int kstep) {
+  for (const BudgetRecord& r : records) {
+    if (r.label == label && r.kper == kper && r.kstep == kstep) return &r;
+  }
+  ADD_FAILURE() << "no record \"" << label << "\" for period " << kper << " step " << kstep;
+  return nullptr;
+}
+
+TEST(Examples, FaultBarrierFollowsTheSeriesResistances) {
+  const std::string name = "06-fault-barrier";
+  ExampleRun r(name, "fault.nam");
+  expectSoundRun(r);
+  const ListedBudgetRow& ch = r.budgets.back().row("   CONSTANT HEAD");
+  EXPECT_NEAR(ch.rateIn, ch.rateOut, 1e-3);
+  expectCheck(name, "flow through the aquifer", ch.rateIn);
+
+  const auto flows = r.cellFlows("fault.cbc");
+  const BudgetRecord* right = findRecord(flows, "FLOW RIGHT FACE ", 1, 1);
+  ASSERT_NE(right, nullptr);
+  for (int i = 1; i <= 3; ++i) expectCheck(name, "flow through the fault in one row", right->at(1, i, 5));
+
+  const auto heads = r.heads("fault.hds");
+  for (int i = 1; i <= 3; ++i)
+    expectCheck(name, "head drop across the fault", lastHead(heads, 1, i, 5) - lastHead(heads, 1, i, 6));
+}
+
+}  // namespace
+}  // namespace aqx::test
