@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,41 @@ TEST(Examples, FaultBarrierFollowsTheSeriesResistances) {
   const auto heads = r.heads("fault.hds");
   for (int i = 1; i <= 3; ++i)
     expectCheck(name, "head drop across the fault", lastHead(heads, 1, i, 5) - lastHead(heads, 1, i, 6));
+}
+
+TEST(Examples, ReservoirLeaksAtTheHandComputedRates) {
+  const std::string name = "07-reservoir";
+  ExampleRun r(name, "res.nam");
+  expectSoundRun(r);
+  const ListedBudgetRow& leakage = r.budgets.back().row(" RESERV. LEAKAGE");
+  EXPECT_EQ(leakage.rateOut, 0.0);
+  expectCheck(name, "total reservoir leakage", leakage.rateIn);
+  EXPECT_NEAR(r.budgets.back().row("   CONSTANT HEAD").rateOut, leakage.rateIn, 0.05);
+
+  const auto flows = r.cellFlows("res.cbc");
+  const BudgetRecord* cells = findRecord(flows, " RESERV. LEAKAGE", 1, 1);
+  ASSERT_NE(cells, nullptr);
+  expectCheck(name, "leakage through the bed of column 3", cells->at(1, 1, 3));
+  EXPECT_EQ(cells->at(1, 1, 4), 0.0f);  // dry: its land lies above the stage
+  EXPECT_EQ(cells->at(1, 1, 5), 0.0f);
+  expectCheck(name, "head in column 1", lastHead(r.heads("res.hds"), 1, 1, 1));
+
+  // The reservoir's line of the conditions table: number, stage, area, volume.
+  const std::vector<std::string> lst = lines(r.dir.readText("res.lst"));
+  bool found = false;
+  for (std::size_t i = 0; i + 3 < lst.size(); ++i) {
+    if (lst[i].find(" RESERVOIR CONDITIONS FOR STRESS PERIOD") != 0) continue;
+    int number = 0;
+    double stage = 0.0, area = 0.0, volume = 0.0;
+    ASSERT_EQ(std::sscanf(lst[i + 3].c_str(), "%d %lf %lf %lf", &number, &stage, &area, &volume), 4)
+        << lst[i + 3];
+    EXPECT_EQ(number, 1);
+    EXPECT_NEAR(stage, 12.5, 1e-4);
+    expectCheck(name, "flooded area", area);
+    expectCheck(name, "reservoir volume", volume);
+    found = true;
+  }
+  EXPECT_TRUE(found);
 }
 
 }  // namespace
