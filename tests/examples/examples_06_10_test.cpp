@@ -121,5 +121,33 @@ TEST(Examples, ReservoirLeaksAtTheHandComputedRates) {
   EXPECT_TRUE(found);
 }
 
+TEST(Examples, AquitardLeakageFollowsTheClosedForms) {
+  const std::string name = "08-aquitard-leakage";
+  ExampleRun r(name, "aquitard.nam");
+  expectSoundRun(r);
+  ASSERT_EQ(r.budgets.size(), 3u);
+  const ListedBudget& last = r.budgets.back();
+  expectCheck(name, "steady leakage through the aquitard", last.row("    C.H. LEAKAGE").rateIn);
+  EXPECT_NEAR(last.row("   CONSTANT HEAD").rateOut, last.row("    C.H. LEAKAGE").rateIn, 0.01);
+  const ListedBudgetRow& bed = last.row("    C.B. STORAGE");
+  expectCheck(name, "water released from aquitard storage", bed.volIn - bed.volOut);
+
+  // The flow out of the base is kept as the flow into the base, negative, in the layer above.
+  const auto flows = r.cellFlows("aquitard.cbc");
+  const struct {
+    int kstep;
+    const char* what;
+  } early[] = {{10, "flow out of the aquitard base at 0.2 days"},
+               {25, "flow out of the aquitard base at 0.5 days"}};
+  for (const auto& e : early) {
+    const BudgetRecord* base = findRecord(flows, "    FLOW IN BASE", 1, e.kstep);
+    const BudgetRecord* top = findRecord(flows, "     FLOW IN TOP", 1, e.kstep);
+    ASSERT_TRUE(base && top);
+    expectCheck(name, e.what, -base->at(1, 1, 2));
+    // Early on the aquitard drains mostly from storage: far less enters its top.
+    EXPECT_LT(top->at(1, 1, 2), 0.6 * -base->at(1, 1, 2)) << e.what;
+  }
+}
+
 }  // namespace
 }  // namespace aqx::test
