@@ -149,5 +149,22 @@ TEST(Examples, AquitardLeakageFollowsTheClosedForms) {
   }
 }
 
+TEST(Examples, FhbPumpingRecordIsIntegratedOverEachStep) {
+  const std::string name = "09-fhb-pumping";
+  ExampleRun r(name, "pumping.nam");
+  expectSoundRun(r);
+  ASSERT_EQ(r.budgets.size(), 7u);
+  const std::string label = " SPECIFIED FLOWS";
+  for (const ListedBudget& b : r.budgets) EXPECT_EQ(b.row(label).rateIn, 0.0);
+  expectCheck(name, "volume pumped in 40 days", r.budgets.back().row(label).volOut);
+  expectCheck(name, "pumping rate in step 2", r.budgets[1].row(label).rateOut);
+  expectCheck(name, "pumping rate in the last step", r.budgets.back().row(label).rateOut);
+
+  const auto flows = r.cellFlows("pumping.cbc");
+  const BudgetRecord* step2 = findRecord(flows, label, 1, 2);
+  ASSERT_NE(step2, nullptr);
+  expectCheck(name, "pumping rate in step 2", -step2->at(1, 1, 5));
+}
+
 }  // namespace
 }  // namespace aqx::test
