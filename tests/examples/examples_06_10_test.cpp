@@ -1,6 +1,7 @@
 // Runs the bundled examples 06 to 10 and checks each against the numbers its README promises.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -164,6 +165,50 @@ TEST(Examples, FhbPumpingRecordIsIntegratedOverEachStep) {
   const BudgetRecord* step2 = findRecord(flows, label, 1, 2);
   ASSERT_NE(step2, nullptr);
   expectCheck(name, "pumping rate in step 2", -step2->at(1, 1, 5));
+}
+
+// Largest difference between the layer-2 heads of period 2 of the whole run and those of the
+// continued run, step by step.
+double largestRecoveryDifference(const std::vector<LayerRecord>& whole,
+                                 const std::vector<LayerRecord>& part2) {
+  std::vector<float> a, b;
+  for (const LayerRecord& r : whole)
+    if (r.kper == 2 && r.layer == 2) a.push_back(r.at(1, 1));
+  for (const LayerRecord& r : part2)
+    if (r.layer == 2) b.push_back(r.at(1, 1));
+  EXPECT_EQ(a.size(), 40u);
+  EXPECT_EQ(a.size(), b.size());
+  if (a.empty() || a.size() != b.size()) return std::nan("");
+  double worst = 0.0;
+  for (std::size_t t = 0; t < a.size(); ++t) worst = std::max(worst, std::fabs(double(a[t]) - double(b[t])));
+  return worst;
+}
+
+TEST(Examples, RunContinuedFromTheRestartRecordMatchesTheWholeRun) {
+  const std::string name = "10-tlk-restart";
+  ExampleRun r(name, "whole.nam");
+  expectSoundRun(r);
+  const auto whole = r.heads("whole.hds");
+  r.run("part1.nam");
+  expectSoundRun(r);
+  ASSERT_TRUE(r.dir.exists("part1.rst"));
+  r.run("part2.nam");
+  expectSoundRun(r);
+  EXPECT_NE(r.dir.readText("part2.lst")
+                .find(" A RESTART RECORD FOR TRANSIENT LEAKAGE HAS BEEN READ FOR TIME=   2.000000"),
+            std::string::npos);
+  expectCheck(name, "largest head difference between the continued and the uninterrupted run",
+              largestRecoveryDifference(whole, r.heads("part2.hds")));
+
+  // The same continuation with the restart unit cleared.
+  std::string tlk = r.dir.readText("part2.tlk");
+  ASSERT_EQ(tlk.substr(40, 10), "        46");
+  tlk.replace(40, 10, "         0");
+  r.dir.write("part2.tlk", tlk);
+  r.run("part2.nam");
+  expectSoundRun(r);
+  expectCheck(name, "largest head difference when continued without the restart record",
+              largestRecoveryDifference(whole, r.heads("part2.hds")));
 }
 
 }  // namespace
