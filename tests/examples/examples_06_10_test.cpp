@@ -72,7 +72,7 @@ const BudgetRecord* findRecord(const std::vector<BudgetRecord>& records, const s
 TEST(Examples, FaultBarrierFollowsTheSeriesResistances) {
   const std::string name = "06-fault-barrier";
   ExampleRun r(name, "fault.nam");
-  expectSoundRun(r);
+  ASSERT_NO_FATAL_FAILURE(expectSoundRun(r));
   const ListedBudgetRow& ch = r.budgets.back().row("   CONSTANT HEAD");
   EXPECT_NEAR(ch.rateIn, ch.rateOut, 1e-3);
   expectCheck(name, "flow through the aquifer", ch.rateIn);
@@ -90,7 +90,7 @@ TEST(Examples, FaultBarrierFollowsTheSeriesResistances) {
 TEST(Examples, ReservoirLeaksAtTheHandComputedRates) {
   const std::string name = "07-reservoir";
   ExampleRun r(name, "res.nam");
-  expectSoundRun(r);
+  ASSERT_NO_FATAL_FAILURE(expectSoundRun(r));
   const ListedBudgetRow& leakage = r.budgets.back().row(" RESERV. LEAKAGE");
   EXPECT_EQ(leakage.rateOut, 0.0);
   expectCheck(name, "total reservoir leakage", leakage.rateIn);
@@ -125,7 +125,7 @@ TEST(Examples, ReservoirLeaksAtTheHandComputedRates) {
 TEST(Examples, AquitardLeakageFollowsTheClosedForms) {
   const std::string name = "08-aquitard-leakage";
   ExampleRun r(name, "aquitard.nam");
-  expectSoundRun(r);
+  ASSERT_NO_FATAL_FAILURE(expectSoundRun(r));
   ASSERT_EQ(r.budgets.size(), 3u);
   const ListedBudget& last = r.budgets.back();
   expectCheck(name, "steady leakage through the aquitard", last.row("    C.H. LEAKAGE").rateIn);
@@ -153,7 +153,7 @@ TEST(Examples, AquitardLeakageFollowsTheClosedForms) {
 TEST(Examples, FhbPumpingRecordIsIntegratedOverEachStep) {
   const std::string name = "09-fhb-pumping";
   ExampleRun r(name, "pumping.nam");
-  expectSoundRun(r);
+  ASSERT_NO_FATAL_FAILURE(expectSoundRun(r));
   ASSERT_EQ(r.budgets.size(), 7u);
   const std::string label = " SPECIFIED FLOWS";
   for (const ListedBudget& b : r.budgets) EXPECT_EQ(b.row(label).rateIn, 0.0);
@@ -187,13 +187,13 @@ double largestRecoveryDifference(const std::vector<LayerRecord>& whole,
 TEST(Examples, RunContinuedFromTheRestartRecordMatchesTheWholeRun) {
   const std::string name = "10-tlk-restart";
   ExampleRun r(name, "whole.nam");
-  expectSoundRun(r);
+  ASSERT_NO_FATAL_FAILURE(expectSoundRun(r));
   const auto whole = r.heads("whole.hds");
   r.run("part1.nam");
-  expectSoundRun(r);
+  ASSERT_NO_FATAL_FAILURE(expectSoundRun(r));
   ASSERT_TRUE(r.dir.exists("part1.rst"));
   r.run("part2.nam");
-  expectSoundRun(r);
+  ASSERT_NO_FATAL_FAILURE(expectSoundRun(r));
   EXPECT_NE(r.dir.readText("part2.lst")
                 .find(" A RESTART RECORD FOR TRANSIENT LEAKAGE HAS BEEN READ FOR TIME=   2.000000"),
             std::string::npos);
@@ -206,7 +206,7 @@ TEST(Examples, RunContinuedFromTheRestartRecordMatchesTheWholeRun) {
   tlk.replace(40, 10, "         0");
   r.dir.write("part2.tlk", tlk);
   r.run("part2.nam");
-  expectSoundRun(r);
+  ASSERT_NO_FATAL_FAILURE(expectSoundRun(r));
   expectCheck(name, "largest head difference when continued without the restart record",
               largestRecoveryDifference(whole, r.heads("part2.hds")));
 }
