@@ -178,7 +178,6 @@ void Bas::readPrepare(Model& m) {
   io::write(lu,
             AQX_FMT("(1X/1X,'AQUIFER HEAD WILL BE SET TO ',1P,G11.5,' AT ALL NO-FLOW NODES (IBOUND=0).')"),
             m.NOFLOWHEAD);
-  checkScalar(lu, m.NOFLOWHEAD, Refuse::NonFinite, "NOFLOWHEAD");
 
   if (m.XSECT != 0) {
     io::READRMAT(m.HEADOLD, kInitialHeadLabel, m.NLAYER, m.NCOLS, -1, m.BASUNIT, lu);
@@ -229,8 +228,6 @@ void Bas::stressPeriod(Model& m) {
     io::write(lu, AQX_FMT("(1X/1X,'TSMULT MUST BE GREATER THAN 0.0')"));
     io::stopRun();
   }
-  checkScalar(lu, perlen, Refuse::NonFinite, "PERLEN");
-  checkScalar(lu, tsmult, Refuse::NonFinite, "TSMULT");
 
   // First step length, so that the geometric series of the period's steps adds up to PERLEN.
   float delt = perlen / static_cast<float>(nsteps);

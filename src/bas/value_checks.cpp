@@ -55,12 +55,6 @@ void refuseEntryValue(int listunit, std::string_view package, int entry, std::st
   io::stopRun();
 }
 
-void refuseScalarValue(int listunit, std::string_view name, float v, Refuse rule) {
-  io::write(listunit, AQX_FMT("(1X/1X,A,' ',A,':',1P,G14.6/1X,'STOP EXECUTION')"), std::string(name),
-            reason(rule, v), v);
-  io::stopRun();
-}
-
 void checkVector(int listunit, const float* values, int n, Refuse rule, std::string_view label,
                  std::string_view indexWord) {
   for (int e = 1; e <= n; ++e) {

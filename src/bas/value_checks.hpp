@@ -1,7 +1,9 @@
 // Refusal of input values that describe no possible aquifer: numbers that are not finite in single
-// precision (an overflowing 1E39, a NaN field), and negative (or, for cell widths, non-positive)
-// properties. Every reader calls these right after reading, so that the message names the array
-// or list entry where the modeller typed it and the run stops before any equation sees the value.
+// precision, and negative (or, for cell widths, non-positive) properties. Text that overflows is
+// already refused by the input conversion; a non-finite value still arrives through an array
+// multiplier, a conversion by cell area, a product of times and a multiplier, or the bits of a
+// binary array. Every reader calls these right after reading, so that the message names the array
+// or list entry where the modeller put it and the run stops before any equation sees the value.
 //
 // Values the equations never use may stay: the array checks take a predicate that says which
 // cells count (see activeCell, activeLink), so a no-flow cell's filler is left alone.
@@ -43,12 +45,6 @@ inline bool isRefused(float v, Refuse rule) {
                                     int index, float v, Refuse rule);
 [[noreturn]] void refuseEntryValue(int listunit, std::string_view package, int entry, std::string_view field,
                                    float v, Refuse rule);
-[[noreturn]] void refuseScalarValue(int listunit, std::string_view name, float v, Refuse rule);
-
-// A scalar of a record, named as the listing names it.
-inline void checkScalar(int listunit, float v, Refuse rule, std::string_view name) {
-  if (isRefused(v, rule)) refuseScalarValue(listunit, name, v, rule);
-}
 
 // Field `field` of list entry `entry` of `package` (e.g. "DRN", entry 3, "CONDUCTANCE").
 inline void checkEntry(int listunit, float v, Refuse rule, std::string_view package, int entry,

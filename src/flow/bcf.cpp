@@ -151,7 +151,6 @@ void BcfPackage::allocate(Model& m) {
     io::write(out, AQX_FMT("(1X,'CELL-BY-CELL FLOWS WILL BE SAVED ON UNIT',I3)"), s_.IFLOWCB);
   }
   io::write(out, AQX_FMT("(1X,'HEAD AT CELLS THAT CONVERT TO DRY=',G13.5)"), s_.HEADDRY);
-  checkScalar(out, s_.HEADDRY, Refuse::NonFinite, "HEADDRY");
   if (s_.IWETTING != 0) {
     io::write(out, AQX_FMT("(1X,'WETTING CAPABILITY IS ACTIVE')"));
     if (s_.IWETINTERVAL <= 0) s_.IWETINTERVAL = 1;
@@ -159,7 +158,6 @@ void BcfPackage::allocate(Model& m) {
               s_.WETFACTOR, s_.IWETINTERVAL);
     io::write(out, AQX_FMT("(1X,'FLAG THAT SPECIFIES THE EQUATION TO USE FOR HEAD',' AT WETTED CELLS=',I4)"),
               s_.IWETEQN);
-    checkScalar(out, s_.WETFACTOR, Refuse::NonFinite, "WETTING FACTOR");
   } else {
     io::write(out, AQX_FMT("(1X,'WETTING CAPABILITY IS NOT ACTIVE')"));
   }

@@ -94,8 +94,6 @@ void ResPackage::stressPeriod(Model& m) {
 
   for (int n = 1; n <= nres_; ++n) {
     io::read(in, AQX_FMT("(2F10.0)"), stageSE_[2 * (n - 1)], stageSE_[2 * (n - 1) + 1]);
-    checkEntry(lst, stageSE_[2 * (n - 1)], Refuse::NonFinite, "RES", n, "STARTING STAGE");
-    checkEntry(lst, stageSE_[2 * (n - 1) + 1], Refuse::NonFinite, "RES", n, "ENDING STAGE");
   }
   // The period's length from its first step, as the basic package divided it.
   perlength_ = static_cast<float>(m.NSTEPS) * m.DELT;

@@ -160,10 +160,7 @@ void StrPackage::readReaches(Model& m, bool echo) {
     ID(L, 3) = j;
     ID(L, 4) = seg;
     ID(L, 5) = rch;
-    static constexpr const char* kFields[5] = {"STREAMFLOW", "STAGE", "STREAMBED CONDUCTANCE",
-                                               "STREAMBED BOTTOM", "STREAMBED TOP"};
-    for (int q = 0; q < 5; ++q)
-      checkEntry(lst, v[q], q == 2 ? Refuse::Negative : Refuse::NonFinite, "STR", L, kFields[q]);
+    checkEntry(lst, v[2], Refuse::Negative, "STR", L, "STREAMBED CONDUCTANCE");
     for (int q = 0; q < 5; ++q) S(L, q + 1) = v[q];
   }
 }
@@ -193,9 +190,6 @@ void StrPackage::readChannels(Model& m, bool echo) {
                  "', SLOPE',G12.4,', ROUGHNESS',G12.4,' AND MANNINGCONST',G12.4,' MUST ALL BE POSITIVE')"),
              L, ID(L, 4), ID(L, 5), w, slope, rough, manning_);
     }
-    checkEntry(lst, w, Refuse::NonFinite, "STR", L, "STREAM WIDTH");
-    checkEntry(lst, slope, Refuse::NonFinite, "STR", L, "STREAM SLOPE");
-    checkEntry(lst, rough, Refuse::NonFinite, "STR", L, "ROUGHNESS COEFFICIENT");
     S(L, kWidth) = w;
     S(L, kSlope) = slope;
     S(L, kRough) = rough;

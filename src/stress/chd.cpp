@@ -50,8 +50,6 @@ void ChdPackage::stressPeriod(Model& m) {
       io::read(in, AQX_FMT("(3I10,2F10.0)"), k, i, j, start, end);
       io::write(lst, AQX_FMT("(1X,15X,I4,I9,I8,G13.4,G14.4)"), k, i, j, start, end);
       stopOutsideGrid(m, "CHD", e, k, i, j);
-      checkEntry(lst, start, Refuse::NonFinite, "CHD", e, "STARTING HEAD");
-      checkEntry(lst, end, Refuse::NonFinite, "CHD", e, "ENDING HEAD");
       float* r = row(e);
       r[0] = static_cast<float>(k);
       r[1] = static_cast<float>(i);
