@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "bas/time_steps.hpp"
+#include "bas/value_checks.hpp"
 #include "driver/allocation_report.hpp"
 #include "driver/name_file.hpp"
 #include "io/arrays.hpp"
@@ -83,6 +84,12 @@ void Bas::define(Model& m) {
   // make every array length meaningless: stop before anything is taken from the work array.
   if (m.NLAYER < 1 || m.NROWS < 1 || m.NCOLS < 1) {
     io::write(lu, AQX_FMT("(1X/1X,'NUMBERS OF LAYERS, ROWS AND COLUMNS MUST ALL BE AT LEAST 1')"));
+    io::stopRun();
+  }
+
+  // A model without a stress period simulates nothing; a run that ended normally would hide it.
+  if (m.NPERIOD < 1) {
+    io::write(lu, AQX_FMT("(1X/1X,'THERE MUST BE AT LEAST ONE STRESS PERIOD')"));
     io::stopRun();
   }
 
@@ -174,9 +181,14 @@ void Bas::readPrepare(Model& m) {
 
   if (m.XSECT != 0) {
     io::READRMAT(m.HEADOLD, kInitialHeadLabel, m.NLAYER, m.NCOLS, -1, m.BASUNIT, lu);
+    checkLayer(
+        lu, m.HEADOLD, m.NLAYER, m.NCOLS, -1, Refuse::NonFinite, kInitialHeadLabel,
+        [&m](int k, int j) { return m.IBOUND[static_cast<std::int64_t>(k - 1) * m.NCOLS + (j - 1)] != 0; });
   } else {
     for (int k = 1; k <= m.NLAYER; ++k) {
-      io::READRMAT(m.HEADOLD + layerSize * (k - 1), kInitialHeadLabel, m.NROWS, m.NCOLS, k, m.BASUNIT, lu);
+      float* heads = m.HEADOLD + layerSize * (k - 1);
+      io::READRMAT(heads, kInitialHeadLabel, m.NROWS, m.NCOLS, k, m.BASUNIT, lu);
+      checkLayer(lu, heads, m.NROWS, m.NCOLS, k, Refuse::NonFinite, kInitialHeadLabel, activeCell(m, k));
     }
   }
 

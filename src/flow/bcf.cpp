@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 
+#include "bas/value_checks.hpp"
 #include "driver/allocation_report.hpp"
 #include "io/arrays.hpp"
 #include "io/record.hpp"
@@ -281,7 +282,55 @@ void BcfPackage::readPrepare(Model& m) {
       io::READRMAT(WETDRY + kb, "        WETDRY PARAMETER", nrow, ncol, k, in, out);
     }
   }
+  checkInput(m);
   prepare(m);
+}
+
+void BcfPackage::checkInput(const Model& m) const {
+  const int out = m.LISTUNIT;
+  const int nlay = m.NLAYER, nrow = m.NROWS, ncol = m.NCOLS;
+  const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
+  checkVector(out, ANISO, nlay, Refuse::Negative, "COLUMN TO ROW ANISOTROPY", "LAYER");
+  checkVector(out, m.DELR, ncol, Refuse::NotPositive, "                    DELR", "COLUMN");
+  checkVector(out, m.DELC, nrow, Refuse::NotPositive, "                    DELC", "ROW");
+
+  // A cell's values count when it is not no-flow, or when it may wet later.
+  auto used = [&](int k, int i, int j) {
+    if (m.IBOUND[m.cell(k, i, j)] != 0) return true;
+    const int type = m.LAYCON[k - 1];
+    if (!wetting() || (type != 1 && type != 3)) return false;
+    return WETDRY[nrc * (convPos_[k - 1] - 1) + static_cast<std::int64_t>(ncol) * (i - 1) + (j - 1)] != 0.0f;
+  };
+  for (int k = 1; k <= nlay; ++k) {
+    const int type = m.LAYCON[k - 1];
+    const std::int64_t lay = nrc * (k - 1);
+    const bool convertible = type == 1 || type == 3;
+    const bool hasTop = type == 2 || type == 3;
+    auto cellUsed = [&](int i, int j) { return used(k, i, j); };
+    if (transient())
+      checkLayer(out, STOR1 + lay, nrow, ncol, k, Refuse::Negative, "    PRIMARY STORAGE COEF", cellUsed);
+    if (convertible) {
+      const std::int64_t kb = nrc * (convPos_[k - 1] - 1);
+      checkLayer(out, HYDCOND + kb, nrow, ncol, k, Refuse::Negative, "   HYD. COND. ALONG ROWS", cellUsed);
+      checkLayer(out, BOTTOM + kb, nrow, ncol, k, Refuse::NonFinite, "                  BOTTOM", cellUsed);
+    } else {
+      checkLayer(out, m.CONDC + lay, nrow, ncol, k, Refuse::Negative, "    TRANSMIS. ALONG ROWS", cellUsed);
+    }
+    if (k < nlay) {
+      checkLayer(out, m.CONDV + lay, nrow, ncol, k, Refuse::Negative, "VERT HYD COND /THICKNESS",
+                 [&](int i, int j) { return used(k, i, j) && used(k + 1, i, j); });
+    }
+    if (hasTop) {
+      const std::int64_t kt = nrc * (topPos_[k - 1] - 1);
+      if (transient())
+        checkLayer(out, STOR2 + kt, nrow, ncol, k, Refuse::Negative, "  SECONDARY STORAGE COEF", cellUsed);
+      checkLayer(out, TOP + kt, nrow, ncol, k, Refuse::NonFinite, "                     TOP", cellUsed);
+    }
+    if (convertible && wetting()) {
+      checkLayer(out, WETDRY + nrc * (convPos_[k - 1] - 1), nrow, ncol, k, Refuse::NonFinite,
+                 "        WETDRY PARAMETER", everyCell());
+    }
+  }
 }
 
 void BcfPackage::prepare(Model& m) {

@@ -70,6 +70,7 @@ class BcfPackage : public Package {
   // Per-phase pieces, public so that they can be exercised one by one.
   void decodeLayers(Model& m, const int* codes);  // layer codes -> LAYCON, LAYAVG, positions; listed
   void takeArrays(Model& m);                      // the package's stretches of the work array
+  void checkInput(const Model& m) const;          // refuses impossible values (after all arrays are read)
   void prepare(Model& m);  // conductances, elimination, storage capacities (after all arrays are read)
   void recomputeLayer(Model& m, int k, int kb, int kt);
   void budgetStorage(Model& m);

@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <span>
+#include <string_view>
 
+#include "bas/value_checks.hpp"
 #include "driver/allocation_report.hpp"
 #include "io/arrays.hpp"
 #include "io/record.hpp"
@@ -125,25 +127,34 @@ void GfdPackage::readPrepare(Model& m) {
   const std::int64_t nrc = static_cast<std::int64_t>(nrow) * ncol;
 
   io::READVEC(m.DELR, "                    DELR", ncol, in, out);
+  checkVector(out, m.DELR, ncol, Refuse::NotPositive, "                    DELR", "COLUMN");
   io::READVEC(m.DELC, "                    DELC", nrow, in, out);
+  checkVector(out, m.DELC, nrow, Refuse::NotPositive, "                    DELC", "ROW");
   for (int k = 1; k <= nlay; ++k) {
     const int type = m.LAYCON[k - 1];
     const std::int64_t lay = nrc * (k - 1);
-    if (transient()) io::READRMAT(STOR1 + lay, "PRIMARY STORAGE CAPACITY", nrow, ncol, k, in, out);
+    // Each layer array is refused where the equations would use it: a cell's own value where the
+    // cell is not no-flow, a link's where both of its cells are not.
+    auto read = [&](float* values, std::string_view label, Refuse rule, auto used) {
+      io::READRMAT(values, label, nrow, ncol, k, in, out);
+      checkLayer(out, values, nrow, ncol, k, rule, label, used);
+    };
+    if (transient()) read(STOR1 + lay, "PRIMARY STORAGE CAPACITY", Refuse::Negative, activeCell(m, k));
     if (convertible(type)) {
       const std::int64_t kb = nrc * (convPos(k) - 1);
-      io::READRMAT(CTHICKR + kb, "   COND/THICK ALONG ROWS", nrow, ncol, k, in, out);
-      io::READRMAT(CTHICKC + kb, "   COND/THICK ALONG COLS", nrow, ncol, k, in, out);
-      io::READRMAT(BOTTOM + kb, "                  BOTTOM", nrow, ncol, k, in, out);
+      read(CTHICKR + kb, "   COND/THICK ALONG ROWS", Refuse::Negative, activeLink(m, k, 0, 1, 0));
+      read(CTHICKC + kb, "   COND/THICK ALONG COLS", Refuse::Negative, activeLink(m, k, 1, 0, 0));
+      read(BOTTOM + kb, "                  BOTTOM", Refuse::NonFinite, activeCell(m, k));
     } else {
-      io::READRMAT(m.CONDR + lay, "  CONDUCTANCE ALONG ROWS", nrow, ncol, k, in, out);
-      io::READRMAT(m.CONDC + lay, "  CONDUCTANCE ALONG COLS", nrow, ncol, k, in, out);
+      read(m.CONDR + lay, "  CONDUCTANCE ALONG ROWS", Refuse::Negative, activeLink(m, k, 0, 1, 0));
+      read(m.CONDC + lay, "  CONDUCTANCE ALONG COLS", Refuse::Negative, activeLink(m, k, 1, 0, 0));
     }
-    if (k < nlay) io::READRMAT(m.CONDV + lay, "    VERTICAL CONDUCTANCE", nrow, ncol, k, in, out);
+    if (k < nlay)
+      read(m.CONDV + lay, "    VERTICAL CONDUCTANCE", Refuse::Negative, activeLink(m, k, 0, 0, 1));
     if (hasTop(type)) {
       const std::int64_t kt = nrc * (topPos(k) - 1);
-      if (transient()) io::READRMAT(STOR2 + kt, "   SEC. STORAGE CAPACITY", nrow, ncol, k, in, out);
-      io::READRMAT(TOP + kt, "                     TOP", nrow, ncol, k, in, out);
+      if (transient()) read(STOR2 + kt, "   SEC. STORAGE CAPACITY", Refuse::Negative, activeCell(m, k));
+      read(TOP + kt, "                     TOP", Refuse::NonFinite, activeCell(m, k));
     }
   }
   prepare(m);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "bas/value_checks.hpp"
 #include "driver/allocation_report.hpp"
 #include "io/record.hpp"
 
@@ -89,6 +90,7 @@ void HfbPackage::readTable(Model& m) {
       float barchar = 0.0f;
       io::read(in, AQX_FMT("(4I10,F10.0)"), irow1, icol1, irow2, icol2, barchar);
       io::write(out, AQX_FMT("(1X,19X,I5,3I10,5X,G12.4,I11)"), irow1, icol1, irow2, icol2, barchar, nb);
+      checkEntry(out, barchar, Refuse::Negative, "HFB", nb, "HYDRAULIC CHARACTERISTIC");
       float* rec = table + static_cast<std::int64_t>(nb - 1) * kFields;
       rec[kRow1] = static_cast<float>(irow1);
       rec[kCol1] = static_cast<float>(icol1);

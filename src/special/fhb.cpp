@@ -2,9 +2,11 @@
 
 #include <cstdlib>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "bas/budget_terms.hpp"
+#include "bas/value_checks.hpp"
 #include "driver/allocation_report.hpp"
 #include "io/text.hpp"
 #include "io/word.hpp"
@@ -203,6 +205,7 @@ void FhbPackage::readTimes(Model& m) {
     }
   }
   if (bad) io::stopRun();
+  for (int n = 1; n <= nt_; ++n) checkEntry(lst, time_[n - 1], Refuse::NonFinite, "FHB", n, "TIME");
 }
 
 void FhbPackage::writeCellTableHead(Model& m, const SetControl& c, const io::Format& heading,
@@ -228,6 +231,16 @@ void FhbPackage::stopOutsideGrid(Model& m, bool flow, int n, const int* cell) {
               "'STOP EXECUTION')"),
       cellKind(flow), n, cell[0], cell[1], cell[2]);
   io::stopRun();
+}
+
+// The values of one cell's series enter the equations (interpolated in time): none may be
+// anything but a finite number.
+void FhbPackage::checkSeries(Model& m, bool flow, int n, const float* values) {
+  for (int t = 1; t <= nt_; ++t) {
+    if (!isRefused(values[t - 1], Refuse::NonFinite)) continue;
+    refuseEntryValue(m.LISTUNIT, flow ? "FHB FLOW" : "FHB HEAD", n, "VALUE AT TIME " + std::to_string(t),
+                     values[t - 1], Refuse::NonFinite);
+  }
 }
 
 void FhbPackage::readCells(Model& m, bool flow) {
@@ -261,12 +274,14 @@ void FhbPackage::readCells(Model& m, bool flow) {
     }
     if (flow) {
       if (c.print > 0) writeEntry(m, cell, values);
+      checkSeries(m, flow, n, values);
       continue;
     }
     int& ibound = m.IBOUND[m.cell(cell[0], cell[1], cell[2])];
     if (ibound != 0) {
       ibound = -std::abs(ibound);
       if (c.print > 0) writeEntry(m, cell, values);
+      checkSeries(m, flow, n, values);
     } else {
       io::write(lst,
                 AQX_FMT("(1X,'SPECIFIED-HEAD VALUE IGNORED AT ROW',I5,', COLUMN',I5,', AND LAYER',I5,'.')"),

@@ -73,6 +73,7 @@ class FhbPackage : public Package {
   void readAux(Model& m, bool flow, int q);
   void writeCellTableHead(Model& m, const SetControl& c, const io::Format& heading, const std::string& name);
   void writeEntry(Model& m, const int* cell, const float* values);
+  void checkSeries(Model& m, bool flow, int n, const float* values);
   [[noreturn]] void stopOutsideGrid(Model& m, bool flow, int n, const int* cell);
 
   void setConstant(Model& m);

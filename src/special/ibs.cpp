@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <span>
+#include <string_view>
 
 #include "bas/budget_terms.hpp"
+#include "bas/value_checks.hpp"
 #include "driver/allocation_report.hpp"
 #include "io/arrays.hpp"
 #include "io/layers.hpp"
@@ -82,10 +84,14 @@ void IbsPackage::readPrepare(Model& m) {
   for (int kq = 1; kq <= nibs_; ++kq) {
     const int k = interbedLayer(kq);
     const std::int64_t off = layerSize_ * (kq - 1);
-    io::READRMAT(precon_ + off, "   PRECONSOLIDATION HEAD", m.NROWS, m.NCOLS, k, in, lu);
-    io::READRMAT(elastic_ + off, "ELASTIC INTERBED STORAGE", m.NROWS, m.NCOLS, k, in, lu);
-    io::READRMAT(virgin_ + off, " VIRGIN INTERBED STORAGE", m.NROWS, m.NCOLS, k, in, lu);
-    io::READRMAT(compaction_ + off, "     STARTING COMPACTION", m.NROWS, m.NCOLS, k, in, lu);
+    auto read = [&](float* values, std::string_view label, Refuse rule) {
+      io::READRMAT(values, label, m.NROWS, m.NCOLS, k, in, lu);
+      checkLayer(lu, values, m.NROWS, m.NCOLS, k, rule, label, activeCell(m, k));
+    };
+    read(precon_ + off, "   PRECONSOLIDATION HEAD", Refuse::NonFinite);
+    read(elastic_ + off, "ELASTIC INTERBED STORAGE", Refuse::Negative);
+    read(virgin_ + off, " VIRGIN INTERBED STORAGE", Refuse::Negative);
+    read(compaction_ + off, "     STARTING COMPACTION", Refuse::NonFinite);
   }
 
   // Storage coefficients become storage capacities (times the cell area); a critical head above

@@ -7,6 +7,7 @@
 
 #include "bas/budget_terms.hpp"
 #include "bas/time_steps.hpp"
+#include "bas/value_checks.hpp"
 #include "driver/allocation_report.hpp"
 #include "io/arrays.hpp"
 #include "io/budget_records.hpp"
@@ -151,6 +152,14 @@ void ResPackage::readMaps(Model& m) {
   io::READRMAT(land_, "RESERVOIR LAND SURF ELEV", nrow, ncol, 1, in, lst);
   io::READRMAT(cond_, "  RES. BED VERT HYD COND", nrow, ncol, 1, in, lst);
   io::READRMAT(bottom_, " RESERVOIR BED THICKNESS", nrow, ncol, 1, in, lst);
+  // Only the cells of a reservoir enter the equations.
+  auto inReservoir = [&](int i, int j) {
+    const int r = index_[map(i, j)];
+    return r >= 1 && r <= nres_;
+  };
+  checkLayer(lst, land_, nrow, ncol, 1, Refuse::NonFinite, "RESERVOIR LAND SURF ELEV", inReservoir);
+  checkLayer(lst, cond_, nrow, ncol, 1, Refuse::Negative, "  RES. BED VERT HYD COND", inReservoir);
+  checkLayer(lst, bottom_, nrow, ncol, 1, Refuse::NonFinite, " RESERVOIR BED THICKNESS", inReservoir);
 
   // Conductance = vertical conductivity x cell area / bed thickness; bed bottom = land - thickness.
   for (int i = 1; i <= nrow; ++i) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bas/budget_terms.hpp"
+#include "bas/value_checks.hpp"
 #include "driver/allocation_report.hpp"
 #include "io/record.hpp"
 
@@ -159,6 +160,7 @@ void StrPackage::readReaches(Model& m, bool echo) {
     ID(L, 3) = j;
     ID(L, 4) = seg;
     ID(L, 5) = rch;
+    checkEntry(lst, v[2], Refuse::Negative, "STR", L, "STREAMBED CONDUCTANCE");
     for (int q = 0; q < 5; ++q) S(L, q + 1) = v[q];
   }
 }

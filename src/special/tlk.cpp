@@ -4,10 +4,12 @@
 #include <cmath>
 #include <filesystem>
 #include <span>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
 #include "bas/budget_terms.hpp"
+#include "bas/value_checks.hpp"
 #include "driver/allocation_report.hpp"
 #include "io/arrays.hpp"
 #include "io/record.hpp"
@@ -156,9 +158,14 @@ void TlkPackage::readPrepare(Model& m) {
   for (int n = 1; n <= nconf_; ++n) {
     const int k = CONFLAYER(n);
     const std::int64_t off = layerSize_ * (n - 1);
-    io::READRMAT(cond_ + off, "   VERTICAL CONDUCTIVITY", m.NROWS, m.NCOLS, k, in, lu);
-    io::READRMAT(rate_ + off, " CONFINING BED THICKNESS", m.NROWS, m.NCOLS, k, in, lu);
-    io::READRMAT(m.BUFF + off, "        SPECIFIC STORAGE", m.NROWS, m.NCOLS, k, in, lu);
+    // A confining bed joins layer k to the layer below: its values count where neither is no-flow.
+    auto read = [&](float* values, std::string_view label) {
+      io::READRMAT(values, label, m.NROWS, m.NCOLS, k, in, lu);
+      checkLayer(lu, values, m.NROWS, m.NCOLS, k, Refuse::Negative, label, activeLink(m, k, 0, 0, 1));
+    };
+    read(cond_ + off, "   VERTICAL CONDUCTIVITY");
+    read(rate_ + off, " CONFINING BED THICKNESS");
+    read(m.BUFF + off, "        SPECIFIC STORAGE");
   }
 
   if (readUnit_ < 1) {

@@ -123,6 +123,8 @@ void BoundaryList::readPeriod(Model& m) {
     io::writeItems(lst, *spec_.echo, items);
 
     stopOutsideGrid(m, spec_.name, e, k, i, j);
+    for (int q = 0; q < nr; ++q)
+      checkEntry(lst, vals[q], spec_.rules[q], spec_.name, e, spec_.fields[q] ? spec_.fields[q] : "VALUE");
 
     float* r = row(e);
     r[0] = static_cast<float>(k);

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "bas/budget_terms.hpp"
+#include "bas/value_checks.hpp"
 #include "driver/model.hpp"
 #include "driver/package.hpp"
 #include "io/record.hpp"
@@ -46,6 +47,10 @@ struct ListSpec {
   // Every flow of the term is an outflow (drains): the budget row's rate in stays 0 and each
   // entry's rate is subtracted from the outflow total whatever its sign.
   bool outflowOnly = false;
+  // The reals of an entry as messages name them, and what each may not be (a value that is not
+  // finite is always refused; a conductance may not be negative either).
+  std::array<const char*, kMaxReals> fields{};
+  std::array<Refuse, kMaxReals> rules{};
 };
 
 // Stops the run when cell (k, i, j) of entry `entry` of package `name` lies outside the grid

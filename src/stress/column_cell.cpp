@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "bas/value_checks.hpp"
 #include "io/arrays.hpp"
 
 namespace aqx {
@@ -44,11 +45,15 @@ void ColumnArrays::real(float* values, int flag, std::string_view name, std::str
     return;
   }
   io::READRMAT(values, name, m_.NROWS, m_.NCOLS, 0, unit_, m_.LISTUNIT);
-  if (!perArea) return;
-  std::int64_t column = 0;
-  for (int i = 0; i < m_.NROWS; ++i) {
-    for (int j = 0; j < m_.NCOLS; ++j, ++column) values[column] = values[column] * m_.DELR[j] * m_.DELC[i];
+  if (perArea) {
+    std::int64_t column = 0;
+    for (int i = 0; i < m_.NROWS; ++i) {
+      for (int j = 0; j < m_.NCOLS; ++j, ++column) values[column] = values[column] * m_.DELR[j] * m_.DELC[i];
+    }
   }
+  // After the conversion, so that a rate that overflows when multiplied by its cell's area is
+  // refused as well. Columns with no cell in the model are never used.
+  checkLayer(m_.LISTUNIT, values, m_.NROWS, m_.NCOLS, 0, Refuse::NonFinite, name, activeColumn(m_));
 }
 
 void ColumnArrays::layers(int* values, int flag, std::string_view name, std::string_view code,

@@ -23,6 +23,8 @@ const ListSpec& drnSpec() {
       .printLine = &AQX_FMT("(1X,'DRAIN',I4,'   LAYER',I3,'   ROW',I4,'   COL',I4,'   RATE',1P,G15.6)"),
       .label = "          DRAINS",
       .outflowOnly = true,
+      .fields = {"ELEVATION", "CONDUCTANCE"},
+      .rules = {Refuse::NonFinite, Refuse::Negative},
   };
   return spec;
 }

@@ -23,6 +23,8 @@ const ListSpec& ghbSpec() {
       .echo = &AQX_FMT("(1X,I4,I7,I6,G13.4,G14.4,I8,:,5(2X,G16.5))"),
       .printLine = &AQX_FMT("(1X,'BOUNDARY',I4,'   LAYER',I3,'   ROW',I4,'   COL',I4,'   RATE',1P,G15.6)"),
       .label = " HEAD DEP BOUNDS",
+      .fields = {"HEAD", "CONDUCTANCE"},
+      .rules = {Refuse::NonFinite, Refuse::Negative},
   };
   return spec;
 }

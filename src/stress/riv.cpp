@@ -23,6 +23,8 @@ const ListSpec& rivSpec() {
       .echo = &AQX_FMT("(1X,I4,I7,I6,G13.4,G12.4,G12.4,I8,:,5(2X,G16.5))"),
       .printLine = &AQX_FMT("(1X,'REACH',I4,'   LAYER',I3,'   ROW',I4,'   COL',I4,'   RATE',1P,G15.6)"),
       .label = "   RIVER LEAKAGE",
+      .fields = {"STAGE", "CONDUCTANCE", "BOTTOM ELEVATION"},
+      .rules = {Refuse::NonFinite, Refuse::Negative, Refuse::NonFinite},
   };
   return spec;
 }

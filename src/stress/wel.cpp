@@ -22,6 +22,8 @@ const ListSpec& welSpec() {
       .echo = &AQX_FMT("(1X,I4,I7,I6,G15.5,I7,:,5(2X,G16.5))"),
       .printLine = &AQX_FMT("(1X,'WELL',I4,'   LAYER',I3,'   ROW',I4,'   COL',I4,'   RATE',1P,G15.6)"),
       .label = "           WELLS",
+      .fields = {"RATE"},
+      .rules = {Refuse::NonFinite},
   };
   return spec;
 }

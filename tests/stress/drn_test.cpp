@@ -115,16 +115,15 @@ TEST(Drn, TermsRatesAndOutflowOnlyBudgetRow) {
   }
 }
 
-TEST(Drn, NegativeConductanceStillShowsNoInflow) {
+// A negative conductance would turn the drain into a source: the list reader refuses it.
+TEST(Drn, NegativeConductanceIsRefusedWhenRead) {
   ModelBuilder b(1, 1, 1);
   PackageRun run(b, "DRN", kDRN,
                  "         1         0\n         1\n         1         1         1       4.0      -1.0\n");
   b.setHead(1, 1, 1, 6.0);
   run.allocate();
-  run.period(1);
-  // The rate of +2 reduces the outflow; the inflow stays 0.
-  EXPECT_EQ(b.model().BUDVAL[0][2], 0.0f);
-  EXPECT_FLOAT_EQ(b.model().BUDVAL[0][3], -2.0f);
+  EXPECT_THROW(run.period(1), io::RunStop);
+  EXPECT_NE(b.listing().find("DRN ENTRY     1 CONDUCTANCE IS NEGATIVE:  -1.00000"), std::string::npos);
 }
 
 TEST(Drn, ListingTexts) {
