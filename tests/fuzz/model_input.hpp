@@ -28,9 +28,9 @@ inline constexpr const char* kSolvers[] = {"SIP", "PCG", "SOR", "DE4"};
 
 // Output files the packages may write to, and the restart record TLK may read.
 inline constexpr const char* kDataFiles =
-    "DATA(BINARY) 30 m.hds\nDATA(BINARY) 31 m.ddn\nDATA(BINARY) 40 m.cbc\nDATA(BINARY) 41 m.str\n"
+    "DATA(BINARY) 30 m.hds\nDATA(BINARY) 31 m.ddn\nDATA(BINARY) 40 m.cbc\nDATA(BINARY) 41 m.sfl\n"
     "DATA(BINARY) 45 out.rst\nDATA(BINARY) 46 in.rst\nDATA(BINARY) 51 m.sub\nDATA(BINARY) 52 m.com\n"
-    "DATA 53 m.crt\n";
+    "DATA(BINARY) 53 m.crt\n";
 
 inline constexpr const char* kNameFile = "m.nam";
 inline constexpr const char* kListing = "m.lst";
