@@ -6,7 +6,7 @@
 #     -s SECONDS  run time per target (default 60)
 #     -b          build only, run nothing
 #     -n          run what is built, without building (for several sessions side by side)
-#   TARGET: format_fuzz, input_fuzz, word_fuzz, name_file_fuzz, arrays_fuzz (default: all of
+#   TARGET: format_fuzz, input_fuzz, word_fuzz, name_file_fuzz, arrays_fuzz, model_fuzz (default: all of
 #   tests/fuzz/*_fuzz.cpp).
 #
 # Work goes under fuzz-work/ (ignored by git): corpus/<target> grows from the seeds in

@@ -66,13 +66,17 @@ constexpr std::array<PhaseRow, kPhaseCount> kPhaseTable = {{
 
 class Simulation {
  public:
+  explicit Simulation(const RunCaps& caps) : caps_(caps) {}
   void run();
 
  private:
   void call(Phase phase);
   void createPackages();
   void timeStep();
+  void countStep();
 
+  const RunCaps& caps_;
+  int stepsSoFar_ = 0;
   Model m_;
   Bas bas_;
   std::array<std::unique_ptr<Package>, kPkgSlots + 1> packages_;  // by slot number
@@ -105,6 +109,11 @@ void Simulation::createPackages() {
 void Simulation::run() {
   m_.work->reset();
   bas_.define(m_);
+  if (caps_.maxCells > 0 && m_.NCELLS > caps_.maxCells) {
+    io::write(m_.LISTUNIT, AQX_FMT("(1X/1X,'THE GRID HAS MORE THAN ',I10,' CELLS, THE LIMIT OF THIS RUN')"),
+              caps_.maxCells);
+    io::stopRun(1);
+  }
   createPackages();
 
   call(kAllocate);
@@ -116,10 +125,12 @@ void Simulation::run() {
 
   for (int kper = 1; kper <= m_.NPERIOD; ++kper) {
     m_.KPERIOD = kper;
+    countStep();
     call(kStressPeriod);
     const int nsteps = m_.NSTEPS;
     for (int kstp = 1; kstp <= nsteps; ++kstp) {
       m_.KSTEP = kstp;
+      countStep();
       timeStep();
     }
   }
@@ -127,7 +138,16 @@ void Simulation::run() {
   call(kEnd);
 }
 
+void Simulation::countStep() {
+  if (caps_.maxSteps <= 0 || ++stepsSoFar_ <= caps_.maxSteps) return;
+  io::write(m_.LISTUNIT,
+            AQX_FMT("(1X/1X,'MORE THAN ',I10,' STRESS PERIODS AND TIME STEPS, THE LIMIT OF THIS RUN')"),
+            caps_.maxSteps);
+  io::stopRun(1);
+}
+
 void Simulation::timeStep() {
+  if (caps_.maxOuterIterations > 0) m_.MXITER = std::min(m_.MXITER, caps_.maxOuterIterations);
   call(kAdvance);
   m_.pcg.keptCount = 0;
   m_.pcg.PCGCONSEC = 0;
@@ -148,6 +168,7 @@ void Simulation::timeStep() {
   m_.BUDNEXT = 1;
   call(kBudget);  // every row goes through addBudgetRow, which stops when the table is full
   call(kOutput);
+  if (caps_.afterStep) caps_.afterStep(m_);
 
   if (m_.CONVERGED == 0) {
     if (m_.CONTINUEFLAG != 1) io::stopRun(1);
@@ -175,8 +196,8 @@ bool phaseCallsSlot(std::string_view method, int slot) {
   return false;
 }
 
-void runSimulation() {
-  auto simulation = std::make_unique<Simulation>();
+void runSimulation(const RunCaps& caps) {
+  auto simulation = std::make_unique<Simulation>(caps);
   simulation->run();
 }
 

@@ -29,21 +29,21 @@ std::string repeat(const std::string& s, int n) {
 TEST(HostileFormat, ImpossibleFormatsAreRejectedWithAMessage) {
   const std::string deep = repeat("(", 100000) + "I5" + repeat(")", 100000);
   const std::string cases[] = {
-      deep,                     // nesting far beyond any real format
-      "(I2147483648)",          // width past the integer limit
-      "(F2147483647.0)",        // width at the limit: a 2 GB field
-      "(F10.2147483647)",       // digits at the limit
-      "(E15.5E2147483647)",     // exponent digits at the limit
-      "(2147483648I5)",         // repeat count past the limit
+      deep,                  // nesting far beyond any real format
+      "(I2147483648)",       // width past the integer limit
+      "(F2147483647.0)",     // width at the limit: a 2 GB field
+      "(F10.2147483647)",    // digits at the limit
+      "(E15.5E2147483647)",  // exponent digits at the limit
+      "(2147483648I5)",      // repeat count past the limit
       "(99999999999999999999F10.0)",
-      "(2147483647X,I5)",       // a 2 GB skip
-      "(T2147483647,I5)",       // a 2 GB tab
+      "(2147483647X,I5)",  // a 2 GB skip
+      "(T2147483647,I5)",  // a 2 GB tab
       "(TL2147483647,I5)",
-      "(1X,2147483647('-'))",   // 2 G characters of literal text
-      "(2147483647/)",          // 2 G empty records
-      "(2147483647(1X))",       // a data-less group repeated 2 G times
-      "(-2147483649P,F5.0)",    // scale factor past the limit
-      "(((((I5)",               // unbalanced
+      "(1X,2147483647('-'))",  // 2 G characters of literal text
+      "(2147483647/)",         // 2 G empty records
+      "(2147483647(1X))",      // a data-less group repeated 2 G times
+      "(-2147483649P,F5.0)",   // scale factor past the limit
+      "(((((I5)",              // unbalanced
       "(I5",
       "",
   };
@@ -86,7 +86,9 @@ class HostileArrays : public ::testing::Test {
     io::close(6);
     return dir.readText("list.txt");
   }
-  static std::string bytes(const void* p, std::size_t n) { return std::string(static_cast<const char*>(p), n); }
+  static std::string bytes(const void* p, std::size_t n) {
+    return std::string(static_cast<const char*>(p), n);
+  }
   static std::string header(int ncol, int nrow) {
     std::string h;
     const int ints[2] = {1, 1};
@@ -150,12 +152,9 @@ TEST_F(HostileArrays, LocationsAtTheIntegerLimitsFailCleanly) {
            std::string(20 - fmt.size(), ' ') + "         1\n";
   };
   const std::string cases[] = {
-      "EXTERNAL -2147483648 1 (BINARY) 1\n",
-      "EXTERNAL -2147483648 1 (FREE) 1\n",
-      fixed("-999999999", "1", "(FREE)"),
-      fixed("2147483647", "1", "(FREE)"),
-      fixed("9999999999", "1", "(FREE)"),
-      "EXTERNAL 2147483647 1 (FREE) 1\n",
+      "EXTERNAL -2147483648 1 (BINARY) 1\n", "EXTERNAL -2147483648 1 (FREE) 1\n",
+      fixed("-999999999", "1", "(FREE)"),    fixed("2147483647", "1", "(FREE)"),
+      fixed("9999999999", "1", "(FREE)"),    "EXTERNAL 2147483647 1 (FREE) 1\n",
       "EXTERNAL 99999999999 1 (FREE) 1\n",
   };
   for (const std::string& text : cases) {

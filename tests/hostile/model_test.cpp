@@ -16,8 +16,8 @@ namespace {
 
 using test::allText;
 using test::lines;
-using test::RunResult;
 using test::runLimited;
+using test::RunResult;
 using test::TempDir;
 
 const char* const kNam = "LIST 6 model.lst\nBAS 1 model.bas\nBCF 11 model.bcf\nSIP 19 model.sip\n";
@@ -55,7 +55,9 @@ void writeModel(const TempDir& dir) {
   dir.write("model.sip", kSip);
 }
 
-RunResult runModel(const TempDir& dir) { return runLimited(dir.path(), "model.nam\n"); }
+RunResult runModel(const TempDir& dir) {
+  return runLimited(dir.path(), "model.nam\n");
+}
 
 // The outcome every hostile input must have.
 void expectCleanFailure(const TempDir& dir, const RunResult& r, const std::string& mention) {
@@ -115,7 +117,9 @@ TEST(HostileModel, NameFileCutShort) {
   }
 }
 
-std::string binary(const void* p, std::size_t n) { return std::string(static_cast<const char*>(p), n); }
+std::string binary(const void* p, std::size_t n) {
+  return std::string(static_cast<const char*>(p), n);
+}
 
 TEST(HostileModel, BinaryArraysOneValueShort) {
   {
@@ -125,7 +129,8 @@ TEST(HostileModel, BinaryArraysOneValueShort) {
     const int ib[5] = {-1, 1, 1, 1, 1};  // six cells
     dir.write("ibound.bin", binary(ib, sizeof ib));
     std::string bas = kBas;
-    bas.replace(bas.find("INTERNAL 1 (FREE) 3\n-1 1 1\n1 1 -1\n"), 34, "OPEN/CLOSE ibound.bin 1 (BINARY) 3\n");
+    bas.replace(bas.find("INTERNAL 1 (FREE) 3\n-1 1 1\n1 1 -1\n"), 34,
+                "OPEN/CLOSE ibound.bin 1 (BINARY) 3\n");
     dir.write("model.bas", bas);
     expectCleanFailure(dir, runModel(dir), "ibound.bin");
   }
@@ -167,7 +172,8 @@ TEST(HostileModel, NameFileLinesOfAHundredThousandCharacters) {
     SCOPED_TRACE("only the first 80 characters of a line count");
     TempDir dir;
     writeModel(dir);
-    dir.write("model.nam", std::string("LIST 6 model.lst") + std::string(100000, ' ') + "junk\n" + (kNam + 17));
+    dir.write("model.nam",
+              std::string("LIST 6 model.lst") + std::string(100000, ' ') + "junk\n" + (kNam + 17));
     RunResult r = runModel(dir);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
   }
@@ -192,9 +198,9 @@ TEST(HostileModel, ListingFileNamedAsAPackageInput) {
 
 TEST(HostileModel, RunTimeFormatsWithCountsNearTheIntegerLimit) {
   // A comma separates words in a free-form control record, so formats with commas are quoted.
-  const char* formats[] = {"(2147483648F5.0)",     "(F2147483647.0)",          "'(2147483647X,F5.0)'",
-                           "(3F5.2147483647)",     "'(T2147483647,F5.0)'",     "(((((((((((F5.0)))))))))))",
-                           "(3F5.0",               "'(TL2147483647,F5.0)'"};
+  const char* formats[] = {"(2147483648F5.0)", "(F2147483647.0)",      "'(2147483647X,F5.0)'",
+                           "(3F5.2147483647)", "'(T2147483647,F5.0)'", "(((((((((((F5.0)))))))))))",
+                           "(3F5.0",           "'(TL2147483647,F5.0)'"};
   const std::string internal = "INTERNAL 1.0 (FREE) 3\n";
   for (const char* f : formats) {
     SCOPED_TRACE(f);
