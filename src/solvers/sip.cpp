@@ -39,7 +39,12 @@ void modelSeeds(const Model& m, float& average, float& least) {
       for (int j = 1; j <= ncol; ++j) {
         const std::int64_t n = m.cell(k, i, j);
         if (m.IBOUND[n] <= 0) continue;
+        // The seed is a measure of how conductances compare, so their sizes are taken: a small
+        // negative conductance (a transient bed's cross term over short steps) would otherwise
+        // give a negative seed and parameters that are not numbers.
         auto pair = [](float a, float b, float& mx, float& mn) {
+          a = std::fabs(a);
+          b = std::fabs(b);
           mx = std::max(a, b);
           mn = std::min(a, b);
           if (mn == 0.0f) mn = mx;

@@ -304,10 +304,13 @@ void TlkPackage::advance(Model& m) {
           hA = hA * cbed;
           hB = hB * cbed;
         }
-        // The two-term series undershoots the response across the bed for short steps (about
-        // R·Δt < 0.03), where the true response is nearly zero: a negative conductance there
-        // would break the solvers, so the cross conductance is kept at zero or above.
-        coefB_[p] = std::max(0.0f, (s2 + 1.0f) * cbed);
+        // The two-term series undershoots the response across the bed for short steps (R·Δt of
+        // about 0.0125 to 0.05), so the cross conductance can come out slightly negative there. It
+        // is used as computed: the history terms and states above are built from the same series,
+        // and clamping only this coefficient would make the pair disagree and create water. The
+        // cell's own coefficient (s1 + 1)·cbed is far larger, so the matrix stays diagonally
+        // dominant and the solvers take it.
+        coefB_[p] = (s2 + 1.0f) * cbed;
         coefA_[p] = -(s1 + 1.0f) * cbed;
         histA_[p] = hA;
         histB_[p] = hB;

@@ -237,9 +237,10 @@ TEST(TlkTerms, FastBedIsAPlainConductance) {
   }
 }
 
-// For R·Δt of about 0.01 to 0.06 the two-term series gives 1 + s2 slightly below zero; the
-// conductance across the bed is kept at zero there instead of going negative.
-TEST(TlkTerms, ShortStepsKeepTheCrossConductanceAtZeroOrAbove) {
+// For R·Δt of about 0.01 to 0.06 the two-term series gives 1 + s2 slightly below zero. The
+// conductance across the bed is that value, matching the history terms built from the same series;
+// the cell's own coefficient is far larger, so the equations stay diagonally dominant.
+TEST(TlkTerms, ShortStepsUseTheSlightlyNegativeCrossConductance) {
   TwoLayers t;
   t.prepare();
   t.step(0.012f);  // R·Δt = 0.03
@@ -247,9 +248,11 @@ TEST(TlkTerms, ShortStepsKeepTheCrossConductanceAtZeroOrAbove) {
   for (int m = 1; m <= 2; ++m)
     s2 += TlkPackage::stepResponse(0.03f * t.tlk().CROSSEXP(m)) * (1.0f / 0.03f) * t.tlk().CROSSCOEF(m);
   ASSERT_LT(1.0f + s2, 0.0f);
-  EXPECT_EQ(t.tlk().TLKCOEFB(1, 1, 1), 0.0f);
-  EXPECT_EQ(t.condv(1, 1), 0.0f);
+  const float b = t.tlk().TLKCOEFB(1, 1, 1);
+  EXPECT_LT(b, 0.0f);
+  EXPECT_EQ(t.condv(1, 1), b);
   EXPECT_LT(t.tlk().TLKCOEFA(1, 1, 1), 0.0f);
+  EXPECT_GT(-t.tlk().TLKCOEFA(1, 1, 1), 100.0f * -b);
   t.step(0.25f);  // R·Δt = 0.625: the series is positive again
   EXPECT_GT(t.tlk().TLKCOEFB(1, 1, 1), 0.0f);
 }
